@@ -1,0 +1,5 @@
+#include "Controls.h"
+
+IMPLEMENT_DYNAMIC(CButton, CWnd)
+IMPLEMENT_DYNAMIC(CSliderCtrl, CWnd)
+IMPLEMENT_DYNAMIC(CComboBox, CWnd)

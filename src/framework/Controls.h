@@ -1,0 +1,34 @@
+// Control classes over their window messages: CButton, CSliderCtrl, CComboBox.
+#pragma once
+#include "Wnd.h"
+
+class CButton : public CWnd {
+    DECLARE_DYNAMIC(CButton)
+public:
+    int GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
+    void SetCheck(int check) { SendMessage(BM_SETCHECK, check); }
+};
+
+class CSliderCtrl : public CWnd {
+    DECLARE_DYNAMIC(CSliderCtrl)
+public:
+    void SetRange(int minimum, int maximum, BOOL redraw = FALSE)
+    {
+        SendMessage(TBM_SETRANGEMIN, FALSE, minimum);
+        SendMessage(TBM_SETRANGEMAX, redraw, maximum);
+    }
+    int GetRangeMin() const { return static_cast<int>(SendMessage(TBM_GETRANGEMIN)); }
+    int GetRangeMax() const { return static_cast<int>(SendMessage(TBM_GETRANGEMAX)); }
+    void SetTicFreq(int frequency) { SendMessage(TBM_SETTICFREQ, frequency); }
+    int GetPos() const { return static_cast<int>(SendMessage(TBM_GETPOS)); }
+    void SetPos(int position) { SendMessage(TBM_SETPOS, TRUE, position); }
+};
+
+class CComboBox : public CWnd {
+    DECLARE_DYNAMIC(CComboBox)
+public:
+    int AddString(LPCSTR text) { return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
+    int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
+    int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
+    int SetCurSel(int index) { return static_cast<int>(SendMessage(CB_SETCURSEL, index)); }
+};

@@ -1,0 +1,43 @@
+#include "Dc.h"
+
+CDC::~CDC()
+{
+    if (m_bOwned)
+        ::DeleteDC(m_hDC);
+}
+
+BOOL CDC::CreateCompatibleDC(const CDC* dc)
+{
+    if (m_bOwned)
+        ::DeleteDC(m_hDC);
+    m_hDC = ::CreateCompatibleDC(dc ? dc->m_hDC : nullptr);
+    m_bOwned = m_hDC != nullptr;
+    return m_bOwned;
+}
+
+BOOL CDC::BitBlt(int x, int y, int w, int h, const CDC* src, int sx, int sy, DWORD rop)
+{
+    return ::BitBlt(m_hDC, x, y, w, h, src ? src->m_hDC : nullptr, sx, sy, rop);
+}
+
+BOOL CDC::StretchBlt(int x, int y, int w, int h, const CDC* src, int sx, int sy, int sw, int sh, DWORD rop)
+{
+    return ::StretchBlt(m_hDC, x, y, w, h, src ? src->m_hDC : nullptr, sx, sy, sw, sh, rop);
+}
+
+void CDC::FillSolidRect(const RECT& rc, COLORREF color)
+{
+    COLORREF old = ::SetBkColor(m_hDC, color);
+    ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
+    ::SetBkColor(m_hDC, old);
+}
+
+BOOL CDC::TextOut(int x, int y, const CString& text)
+{
+    return ::TextOutA(m_hDC, x, y, text, text.GetLength());
+}
+
+int CDC::DrawText(const CString& text, RECT* rc, UINT format)
+{
+    return ::DrawTextA(m_hDC, text, text.GetLength(), rc, format);
+}
