@@ -297,6 +297,9 @@ BOOL CInputLineVolume::EnableLineControl(const MIXERCONTROLA& control, DWORD dwD
 {
     if ((control.dwControlType & MIXERCONTROL_CT_UNITS_MASK) != MIXERCONTROL_CT_UNITS_BOOLEAN)
         return FALSE;
+    // A mute switch is boolean too, but turning it on would silence the recording.
+    if (control.dwControlType == MIXERCONTROL_CONTROLTYPE_MUTE)
+        return FALSE;
     DWORD cChannels = (control.fdwControl & MIXERCONTROL_CONTROLF_UNIFORM) ? 1 : dwDestinationChannels;
     DWORD cItems = (control.fdwControl & MIXERCONTROL_CONTROLF_MULTIPLE) ? control.cMultipleItems : 0;
     size_t itemsPerChannel = cItems ? cItems : 1;
@@ -346,6 +349,10 @@ DWORD CInputLineVolume::GetVolume()
     std::unique_ptr<DWORD[]> values = AllocateArray<DWORD>(m_nChannels);
     if (!values)
         return static_cast<DWORD>(-1);
+    // Some mixers report success without writing a value (Wine's source-line controls):
+    // what is left then reads as no value rather than as whatever the memory held.
+    for (DWORD i = 0; i < m_nChannels; i++)
+        values[i] = static_cast<DWORD>(-1);
     MIXERCONTROLDETAILS details = ValueDetails(m_dwVolumeControlID, m_nChannels, 0, values.get());
     MMRESULT mmResult =
         AudioServices().mixerGetControlDetailsA(MixerObject(m_hMixer), &details, MIXER_GETCONTROLDETAILSF_VALUE);

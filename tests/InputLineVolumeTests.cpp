@@ -20,8 +20,8 @@ std::vector<std::string> Tail(const std::vector<std::string>& lines, size_t coun
     return std::vector<std::string>(lines.end() - std::min(count, lines.size()), lines.end());
 }
 
-// A capture card: a mono microphone, a stereo line input and a CD line, a three-item
-// recording selector and a recording volume on the destination.
+// A capture card: a mono microphone, a stereo line input and a CD line; on the destination
+// a recording volume, a three-item recording selector and a mute switch.
 FakeMixerDevice& AddCard(CFakeMixer& mixer)
 {
     FakeMixerDevice& card = mixer.AddDevice();
@@ -31,6 +31,8 @@ FakeMixerDevice& AddCard(CFakeMixer& mixer)
     card.destinationControls.push_back(FakeLineWithVolume(mixer, "Rec", 0, 2).controls[0]);
     card.destinationControls.push_back(
         FakeSwitch(mixer, "Record Select", MIXERCONTROL_CONTROLTYPE_MUX, MIXERCONTROL_CONTROLF_MULTIPLE, 3));
+    card.destinationControls.push_back(
+        FakeSwitch(mixer, "Mute", MIXERCONTROL_CONTROLTYPE_MUTE, MIXERCONTROL_CONTROLF_UNIFORM));
     return card;
 }
 
@@ -110,7 +112,7 @@ TEST_F(InputLineVolumeTest, SelectorGetsExactlyTheSourceItemOnEveryChannel)
             trace.lines.clear();
             CInputLineVolume(source, 0).SelectLine();
 
-            ASSERT_EQ(1u, mixer.sets.size()) << "only the selector is set";
+            ASSERT_EQ(1u, mixer.sets.size()) << "only the selector is set, not the mute switch";
             const FakeSetCall& set = mixer.sets[0];
             EXPECT_EQ(SelectorId(), set.controlId);
             EXPECT_EQ(uniform ? 1u : 2u, set.channels);
@@ -143,20 +145,23 @@ TEST_F(InputLineVolumeTest, DestinationWithoutSettableSwitchSaysSoLast)
 {
     struct Case {
         const char* name;
-        std::function<void()> script;
+        std::function<void(FakeMixerDevice&)> script;
     } cases[] = {
-        {"volume only", [&] { card.destinationControls.pop_back(); }},
-        {"selector refuses", [&] { card.destinationControls[1].setResult = MMSYSERR_ERROR; }},
+        {"volume only", [](FakeMixerDevice& d) { d.destinationControls.resize(1); }},
+        {"selector refuses", [](FakeMixerDevice& d) { d.destinationControls[1].setResult = MMSYSERR_ERROR; }},
+        {"mute only",
+         [](FakeMixerDevice& d) { d.destinationControls.erase(d.destinationControls.begin() + 1); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        c.script();
+        CFakeMixer scripted;
+        c.script(AddCard(scripted));
         trace.lines.clear();
         CInputLineVolume(0, 0).SelectLine();
         EXPECT_EQ(Traced("WARNING: No controls were found for enabling the line."), trace.lines.back());
-        for (const FakeSetCall& set : mixer.sets)
-            EXPECT_NE(card.destinationControls[0].id, set.controlId) << "the recording volume was touched";
         EXPECT_EQ(trace.All().find("has been enabled"), std::string::npos);
+        for (const FakeSetCall& set : scripted.sets)
+            EXPECT_NE(MMSYSERR_NOERROR, scripted.Control(set.controlId)->setResult) << "control " << set.controlId << " was set";
     }
 }
 
@@ -244,6 +249,16 @@ TEST_F(InputLineVolumeTest, SetVolumeWithinBoundsOnly)
         EXPECT_EQ(inside, line.GetVolume());
     }
     EXPECT_TRUE(trace.lines.empty());
+}
+
+TEST_F(InputLineVolumeTest, VolumeTheMixerDoesNotWriteIsNoValue)
+{
+    card.getDetailsWritesNothing = true;
+    for (int i = 0; i < 3; i++) {
+        CInputLineVolume line(1, 0);
+        line.SetVolume(150);
+        EXPECT_EQ(NONE, line.GetVolume());
+    }
 }
 
 TEST_F(InputLineVolumeTest, FailureAtEachCall)

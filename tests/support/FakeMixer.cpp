@@ -322,6 +322,8 @@ MMRESULT CFakeMixer::mixerGetControlDetailsA(HMIXEROBJ object, MIXERCONTROLDETAI
     size_t count = DetailCount(*control, channels, *details);
     if (count == 0)
         return MMSYSERR_INVALPARAM;
+    if (device->getDetailsWritesNothing)
+        return MMSYSERR_NOERROR;
     DWORD* values = static_cast<DWORD*>(details->paDetails);
     for (size_t i = 0; i < count; i++)
         values[i] = i < control->values.size() ? control->values[i] : 0;

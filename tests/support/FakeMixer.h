@@ -44,6 +44,8 @@ struct FakeMixerDevice {
     MMRESULT volumeControlResult = MMSYSERR_NOERROR;
     MMRESULT allControlsResult = MMSYSERR_NOERROR;
     MMRESULT getDetailsResult = MMSYSERR_NOERROR;
+    // Reading a value succeeds without writing it, as Wine's source-line controls do.
+    bool getDetailsWritesNothing = false;
 };
 
 // One successful or failed mixerSetControlDetails.
