@@ -1,5 +1,7 @@
-// The input mixer on the real platform: the mixer of each capture device, and what its
-// volume does to recorded samples while a tone plays on the default output.
+// The input mixer on the real platform, through the engine: the first capture device with a
+// usable mixer, its volume, and what that volume does to recorded samples while a tone plays
+// on the default output.
+#include "AudioPlayRec.h"
 #include "InputLineVolume.h"
 #include "support/Sinks.h"
 #include <cmath>
@@ -21,15 +23,6 @@ WAVEFORMATEX MonoFormat()
     format.nBlockAlign = 2;
     format.nAvgBytesPerSec = RATE * 2;
     return format;
-}
-
-int FirstDeviceWithVolumeControl()
-{
-    for (UINT i = 0; i < waveInGetNumDevs(); i++) {
-        if (CInputLineVolume(0, i).HasVolumeControl())
-            return static_cast<int>(i);
-    }
-    return -1;
 }
 
 double Rms(const std::vector<short>& samples, size_t from)
@@ -147,39 +140,43 @@ void ForEachDestinationMute(UINT device, Use use)
 class InputLineVolumeDevice : public ::testing::Test {
 protected:
     CapturedTrace trace;
+    CAudioPlayRec engine;
     int device = -1;
 
     void SetUp() override
     {
         if (waveInGetNumDevs() == 0 || mixerGetNumDevs() == 0)
             GTEST_SKIP() << "no capture device with a mixer";
-        device = FirstDeviceWithVolumeControl();
+        device = engine.FindMixerDevice();
         ASSERT_GE(device, 0) << "no capture device offers a volume control";
+        ASSERT_LT(static_cast<UINT>(device), waveInGetNumDevs());
+        ASSERT_TRUE(CInputLineVolume(0, device).HasVolumeControl());
+        trace.lines.clear();
+        engine.SetDevice(device);
     }
 };
 
-TEST_F(InputLineVolumeDevice, VolumeSetReadsBackThroughANewObject)
+TEST_F(InputLineVolumeDevice, SelectingTheDeviceTracesItsSourceLines)
 {
-    DWORD minimum, maximum, before;
-    {
-        CInputLineVolume line(0, device);
-        minimum = line.GetVolumeMin();
-        maximum = line.GetVolumeMax();
-        before = line.GetVolume();
-        ASSERT_LT(minimum, maximum);
-    }
+    ASSERT_FALSE(trace.lines.empty());
+    for (const std::string& line : trace.lines)
+        EXPECT_EQ(0u, line.find("csShortName = ")) << line;
+    printf("%s", trace.All().c_str());
+}
+
+TEST_F(InputLineVolumeDevice, VolumeSetThroughTheEngineReadsBackThroughANewObject)
+{
+    DWORD maximum = NONE, minimum = NONE;
+    DWORD before = engine.GetInputLineVolume(FALSE, &maximum, &minimum);
+    ASSERT_LT(minimum, maximum);
     DWORD wanted = minimum + (maximum - minimum) / 3;
-    {
-        CInputLineVolume line(0, device);
-        line.SetVolume(wanted);
-        line.SelectLine();
-    }
-    DWORD read = CInputLineVolume(0, device).GetVolume();
-    // Wine's mixer keeps no value for a source line's volume; it must then read as no value.
+    engine.SetInputLine(FALSE, wanted);
+    DWORD read = engine.GetInputLineVolume(FALSE, nullptr, nullptr);
+    // Wine's mixer keeps no value for a source line's volume: it must then read as no value.
     EXPECT_TRUE(read == wanted || read == NONE) << "read " << read << ", set " << wanted;
     RecordProperty("read_back", static_cast<int>(read));
     if (before != NONE)
-        CInputLineVolume(0, device).SetVolume(before);
+        engine.SetInputLine(FALSE, before);
 }
 
 TEST_F(InputLineVolumeDevice, SelectingTheLineLeavesTheRecordingUnmuted)
@@ -187,7 +184,7 @@ TEST_F(InputLineVolumeDevice, SelectingTheLineLeavesTheRecordingUnmuted)
     ForEachDestinationMute(device, [](HMIXEROBJ mixer, MIXERCONTROLDETAILS& details) {
         mixerSetControlDetails(mixer, &details, MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE);
     });
-    CInputLineVolume(0, device).SelectLine();
+    engine.SetInputLine(FALSE, NONE);
     int mutes = 0;
     ForEachDestinationMute(device, [&](HMIXEROBJ mixer, MIXERCONTROLDETAILS& details) {
         mutes++;
@@ -202,19 +199,16 @@ TEST_F(InputLineVolumeDevice, RecordedLevelAtFullAndHalfVolume)
     Tone tone(6);
     if (!tone.Playing())
         GTEST_SKIP() << "no output device to play the tone";
+    DWORD maximum = NONE, minimum = NONE;
+    engine.GetInputLineVolume(FALSE, &maximum, &minimum);
+    const DWORD volumes[2] = {maximum, minimum + (maximum - minimum) / 2};
     double levels[2];
-    DWORD volumes[2];
     for (int i = 0; i < 2; i++) {
-        {
-            CInputLineVolume line(0, device);
-            volumes[i] = i == 0 ? line.GetVolumeMax() : line.GetVolumeMin() + (line.GetVolumeMax() - line.GetVolumeMin()) / 2;
-            line.SetVolume(volumes[i]);
-            line.SelectLine();
-        }
+        engine.SetInputLine(FALSE, volumes[i]);
         std::vector<short> samples;
         ASSERT_TRUE(Record(device, 1.0, &samples));
         levels[i] = Rms(samples, samples.size() / 4);
-        printf("volume %lu of %lu: rms %.1f\n", volumes[i], volumes[0], levels[i]);
+        printf("volume %lu of %lu: rms %.1f\n", volumes[i], maximum, levels[i]);
     }
     // The tone plays at half of full scale: its RMS is about 11585.
     EXPECT_GT(levels[0], 8000) << "the tone did not reach the recording after selecting the line";
