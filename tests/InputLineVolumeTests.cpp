@@ -105,7 +105,8 @@ TEST_F(InputLineVolumeTest, AdoptsTheSourceLineAndItsVolumeControl)
 TEST_F(InputLineVolumeTest, SelectorGetsExactlyTheSourceItemOnEveryChannel)
 {
     for (bool uniform : {false, true}) {
-        card.destinationControls[1].flags = MIXERCONTROL_CONTROLF_MULTIPLE | (uniform ? MIXERCONTROL_CONTROLF_UNIFORM : 0);
+        card.destinationControls[1].flags =
+            MIXERCONTROL_CONTROLF_MULTIPLE | (uniform ? MIXERCONTROL_CONTROLF_UNIFORM : 0);
         for (UINT source = 0; source < 3; source++) {
             SCOPED_TRACE(testing::Message() << "uniform " << uniform << ", source " << source);
             mixer.sets.clear();
@@ -161,7 +162,8 @@ TEST_F(InputLineVolumeTest, DestinationWithoutSettableSwitchSaysSoLast)
         EXPECT_EQ(Traced("WARNING: No controls were found for enabling the line."), trace.lines.back());
         EXPECT_EQ(trace.All().find("has been enabled"), std::string::npos);
         for (const FakeSetCall& set : scripted.sets)
-            EXPECT_NE(MMSYSERR_NOERROR, scripted.Control(set.controlId)->setResult) << "control " << set.controlId << " was set";
+            EXPECT_NE(MMSYSERR_NOERROR, scripted.Control(set.controlId)->setResult)
+                << "control " << set.controlId << " was set";
     }
 }
 

@@ -72,8 +72,8 @@ TEST_F(EngineInputLineTest, SelectingADeviceFindsItsMicrophoneAndLineIn)
 
 TEST_F(EngineInputLineTest, EverySourceLineIsTracedWithItsLowerCaseName)
 {
-    AddDevice(mixer, {{"MIC Boost", MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE}, {"Line", MIXERLINE_COMPONENTTYPE_SRC_LINE}},
-              0);
+    AddDevice(mixer,
+              {{"MIC Boost", MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE}, {"Line", MIXERLINE_COMPONENTTYPE_SRC_LINE}}, 0);
     engine.SetDevice(0);
     EXPECT_EQ((std::vector<std::string>{"csShortName = mic boost, dwComponentType = 4099\n",
                                         "csShortName = line, dwComponentType = 4098\n"}),

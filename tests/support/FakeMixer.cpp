@@ -346,7 +346,8 @@ MMRESULT CFakeMixer::mixerSetControlDetails(HMIXEROBJ object, MIXERCONTROLDETAIL
     if (count == 0)
         return MMSYSERR_INVALPARAM;
     const DWORD* values = static_cast<const DWORD*>(details->paDetails);
-    sets.push_back({control->id, details->cChannels, details->cMultipleItems, std::vector<DWORD>(values, values + count)});
+    sets.push_back(
+        {control->id, details->cChannels, details->cMultipleItems, std::vector<DWORD>(values, values + count)});
     if (control->setResult != MMSYSERR_NOERROR)
         return control->setResult;
     control->values = sets.back().values;
