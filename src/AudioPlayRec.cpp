@@ -1,5 +1,6 @@
 #include "AudioPlayRec.h"
 #include "AudioServices.h"
+#include "InputLineVolume.h"
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -98,7 +99,7 @@ void CAudioPlayRec::SetDevice(UINT nDevice)
     Close();
     m_nDevice = nDevice;
     m_strDevice = GetInDeviceName(nDevice);
-    // The device's microphone and line-in source lines are looked up in its mixer here.
+    CInputLineVolume::EnumSourceLines(nDevice, OnSourceLine, reinterpret_cast<DWORD_PTR>(this));
     if (m_hWnd) {
         CRect rcName = GetChannelRect(FALSE);
         rcName.DeflateRect(4, 4);
@@ -139,6 +140,49 @@ void CAudioPlayRec::Close()
     if (m_hWaveOut)
         FinishPlay();
     FreeBuffers();
+}
+
+// ---------------------------------------------------------------------------------------
+// Input line
+
+BOOL CAudioPlayRec::OnSourceLine(UINT, MIXERLINEA* pLine, DWORD_PTR dwUser)
+{
+    CAudioPlayRec* pThis = reinterpret_cast<CAudioPlayRec*>(dwUser);
+    CString csShortName(pLine->szShortName, static_cast<int>(strnlen(pLine->szShortName, sizeof pLine->szShortName)));
+    csShortName.MakeLower();
+    if (csShortName.Find("microphone") >= 0 || pLine->dwComponentType == MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE)
+        pThis->m_dwMicSource = pLine->dwSource;
+    else if (csShortName.Find("line in") >= 0 || pLine->dwComponentType == MIXERLINE_COMPONENTTYPE_SRC_LINE)
+        pThis->m_dwLineInSource = pLine->dwSource;
+    TRACE("csShortName = %s, dwComponentType = %d\n", static_cast<LPCSTR>(csShortName),
+          static_cast<int>(pLine->dwComponentType));
+    return TRUE;
+}
+
+void CAudioPlayRec::SetInputLine(BOOL bLineIn, DWORD dwVolume)
+{
+    CInputLineVolume line(bLineIn ? m_dwLineInSource : m_dwMicSource, m_nDevice);
+    line.SetVolume(dwVolume == static_cast<DWORD>(-1) ? line.GetVolumeMax() : dwVolume);
+    line.SelectLine();
+}
+
+DWORD CAudioPlayRec::GetInputLineVolume(BOOL bLineIn, DWORD* pdwMax, DWORD* pdwMin)
+{
+    CInputLineVolume line(bLineIn ? m_dwLineInSource : m_dwMicSource, m_nDevice);
+    if (pdwMax)
+        *pdwMax = line.GetVolumeMax();
+    if (pdwMin)
+        *pdwMin = line.GetVolumeMin();
+    return line.GetVolume();
+}
+
+int CAudioPlayRec::FindMixerDevice()
+{
+    for (UINT i = 0; i < GetInDeviceCount(); i++) {
+        if (CInputLineVolume(0, i).HasVolumeControl())
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 // ---------------------------------------------------------------------------------------

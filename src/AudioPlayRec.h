@@ -39,6 +39,15 @@ public:
     static UINT GetOutDeviceCount();
     CString GetOutDeviceName(UINT nDevice) const;
 
+    // The current device's microphone or line input (bLineIn) and its volume, in the mixer
+    // control's own units; -1 asks for the maximum and is what reads back without a control.
+    void SetInputLine(BOOL bLineIn, DWORD dwVolume);
+    DWORD GetInputLineVolume(BOOL bLineIn, DWORD* pdwMax, DWORD* pdwMin);
+    // The first device whose first recording source has a usable volume control, or -1.
+    int FindMixerDevice();
+    // Notes whether a source line of the device being selected is the microphone or line in.
+    static BOOL OnSourceLine(UINT nIndex, MIXERLINEA* pLine, DWORD_PTR dwUser);
+
     void SetBkColor(COLORREF cr);
 
 protected:

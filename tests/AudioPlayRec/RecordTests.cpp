@@ -75,6 +75,7 @@ TEST_F(EngineTest, StartRecordWhileRecordingOnlyTraces)
     Init();
     Record(CHANNEL_STEREO);
     fake.ClearLog();
+    trace.lines.clear();
     EXPECT_TRUE(engine.StartRecord(CHANNEL_MONO, 22050, 16));
     EXPECT_TRUE(fake.log.empty());
     EXPECT_EQ(trace.All(), "录音设备正在录音 ...\n");
