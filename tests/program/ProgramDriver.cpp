@@ -4,6 +4,8 @@
 namespace {
 
 const char MAIN_CAPTION[] = "【Korvalin】稳定版ver1.0";
+// Message boxes carry the application's name as their caption.
+const char AFX_APP_NAME[] = "Korvalin";
 
 struct Search {
     DWORD processId;
@@ -100,4 +102,66 @@ std::string CProgramDriver::ControlText(int id) const
     char text[256] = "";
     GetWindowTextA(GetDlgItem(m_hDialog, id), text, sizeof text);
     return text;
+}
+
+void CProgramDriver::Click(int id) const
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(GetDlgItem(m_hDialog, id), BM_CLICK, 0, 0, SMTO_NORMAL, 2000, &result);
+}
+
+void CProgramDriver::SetCheck(int id, bool checked) const
+{
+    for (int tries = 0; tries < 2 && IsChecked(id) != checked; ++tries)
+        Click(id);
+}
+
+bool CProgramDriver::IsChecked(int id) const
+{
+    return SendMessageA(GetDlgItem(m_hDialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool CProgramDriver::IsEnabled(int id) const
+{
+    return IsWindowEnabled(GetDlgItem(m_hDialog, id)) != FALSE;
+}
+
+bool CProgramDriver::WaitUntilEnabled(int id, bool enabled, DWORD timeoutMs) const
+{
+    DWORD start = GetTickCount();
+    while (IsEnabled(id) != enabled) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+namespace {
+
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM param)
+{
+    char className[32] = "";
+    GetClassNameA(child, className, sizeof className);
+    char text[256] = "";
+    GetWindowTextA(child, text, sizeof text);
+    if (lstrcmpiA(className, "Static") == 0 && text[0])
+        *reinterpret_cast<std::string*>(param) += text;
+    return TRUE;
+}
+
+} // namespace
+
+std::string CProgramDriver::WaitForMessageBox(HWND* box, DWORD timeoutMs) const
+{
+    *box = WaitForOwnedWindow(AFX_APP_NAME, timeoutMs);
+    std::string text;
+    if (*box)
+        EnumChildWindows(*box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+void CProgramDriver::PressEscape() const
+{
+    PostMessageA(GetDlgItem(m_hDialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
 }

@@ -23,6 +23,18 @@ public:
     bool Responds() const;
     std::string ControlText(int id) const;
 
+    // A click on a control, handled by the time this returns (or after a modal box opened).
+    void Click(int id) const;
+    // Clicks a check box until it shows `checked`.
+    void SetCheck(int id, bool checked) const;
+    bool IsChecked(int id) const;
+    bool IsEnabled(int id) const;
+    bool WaitUntilEnabled(int id, bool enabled, DWORD timeoutMs) const;
+    // The text of the message box the dialog shows, waiting up to timeoutMs; "" if none.
+    std::string WaitForMessageBox(HWND* box, DWORD timeoutMs = 5000) const;
+    // Esc, as the dialog's keyboard handling receives it.
+    void PressEscape() const;
+
 private:
     PROCESS_INFORMATION m_process{};
     HWND m_hDialog = nullptr;
