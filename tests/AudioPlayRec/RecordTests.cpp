@@ -2,34 +2,6 @@
 // failure of a recording, on the fake device.
 #include "EngineFixture.h"
 
-
-namespace {
-
-std::vector<std::string> Repeat(std::vector<std::string> names, int times)
-{
-    std::vector<std::string> all;
-    for (int i = 0; i < times; ++i)
-        all.insert(all.end(), names.begin(), names.end());
-    return all;
-}
-
-std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts)
-{
-    std::vector<std::string> all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-std::string WaveError(MMRESULT code, const char* step)
-{
-    char text[200];
-    snprintf(text, sizeof text, "WAVEIN:%x:fake error %u %s", code, code, step);
-    return text;
-}
-
-} // namespace
-
 struct FormatCase {
     int nMode;
     WORD wBitsAsked;
