@@ -17,7 +17,7 @@ DWORD g_nEncodes = 0;
 
 void Log(const char* format, unsigned long a = 0, unsigned long b = 0)
 {
-    if (FILE* f = std::fopen("calls.log", "a")) {
+    if (FILE* f = std::fopen("calls.log", "ab")) {
         std::fprintf(f, format, a, b);
         std::fputc('\n', f);
         std::fclose(f);
@@ -26,7 +26,7 @@ void Log(const char* format, unsigned long a = 0, unsigned long b = 0)
 
 void LogName(const char* call, unsigned long hStream, const char* name)
 {
-    if (FILE* f = std::fopen("calls.log", "a")) {
+    if (FILE* f = std::fopen("calls.log", "ab")) {
         std::fprintf(f, "%s %lu %s\n", call, hStream, name);
         std::fclose(f);
     }

@@ -66,7 +66,7 @@ def main():
     p.add_argument("--like-wav", help="WAV whose length the decoded length must match")
     p.add_argument("--slack", type=int, default=1152 + 576 + 529,
                    help="allowed difference to --like-wav: a frame plus the encoder delay")
-    p.add_argument("--tone", help="frequency per channel, comma separated")
+    p.add_argument("--tone", help="frequencies per channel, comma between channels, + within one")
     p.add_argument("--tag", action="store_true", help="the first frame must hold an Info/Xing tag")
     a = p.parse_args()
 
@@ -99,10 +99,10 @@ def main():
     if a.tag and first_frame_tag(a.mp3) is None:
         errors.append("no Info/Xing tag in the first frame")
     if a.tone:
-        for ch, freq in enumerate(float(f) for f in a.tone.split(",")):
-            share = tone_share(samples[ch::channels], rate, freq)
+        for ch, tones in enumerate(a.tone.split(",")):
+            share = sum(tone_share(samples[ch::channels], rate, float(f)) for f in tones.split("+"))
             if share < 0.8:
-                errors.append(f"channel {ch}: {freq:g} Hz holds {share:.2f} of the energy, expected >= 0.8")
+                errors.append(f"channel {ch}: {tones} Hz hold {share:.2f} of the energy, expected >= 0.8")
     if errors:
         sys.exit(f"{a.mp3}: " + "; ".join(errors))
     print(f"{a.mp3}: ok ({channels} ch, {rate} Hz, {frames} samples)")
