@@ -287,6 +287,8 @@ BOOL CAudioPlayRec::StartRecord(int nChannelMode, DWORD nSamplesPerSec, WORD wBi
         AfxMessageBox("Class status error");
         return FALSE;
     }
+    // Only once the status allows it: while stopping, the MP3 outputs still await their end.
+    ResetMp3State();
     SetWaveFormat(nChannelMode, nSamplesPerSec, wBitsPerSample);
     AllocBuffers();
 
@@ -399,6 +401,7 @@ void CAudioPlayRec::OnWimData(HWAVEIN hDevice, WAVEHDR* pHeader)
         AfxMessageBox("Write file failed");
         return;
     }
+    FeedMp3Outputs(pHeader, cbPerChannel);
     RequeueInputBuffer(pHeader);
     DrawWave(cbPerChannel);
 }
@@ -480,11 +483,14 @@ void CAudioPlayRec::FinishRecord()
     if (mmr != MMSYSERR_NOERROR)
         ReportError(mmr, "waveInReset() failed");
     AudioServices().Sleep(kFinishPauseMs);
-    for (int nChannel = 0; nChannel < 2; ++nChannel)
+    for (int nChannel = 0; nChannel < 2; ++nChannel) {
+        CloseOutputFile(nChannel, "mp3");
         CloseOutputFile(nChannel, "wav");
+    }
     mmr = ReleaseInputDevice(hWaveIn);
     if (mmr != MMSYSERR_NOERROR)
         ReportError(mmr, "waveInClose() failed");
+    UnloadEncoder();
 }
 
 // After a reset: unprepares what the device handed back and closes it.
@@ -505,7 +511,7 @@ BOOL CAudioPlayRec::OpenOutputFile(int nChannel, LPCSTR pszFileName)
     CString strName(pszFileName);
     strName.MakeLower();
     if (EndsWith(strName, ".mp3"))
-        return FALSE;
+        return OpenMp3Output(nChannel, strName);
     return OpenWaveForWrite(strName, nChannel);
 }
 
@@ -516,11 +522,13 @@ void CAudioPlayRec::CloseOutputFile(int nChannel, CString strKind)
     strKind.MakeLower();
     if (strKind == "wav" && m_hmmio[nChannel])
         CloseWaveForWrite(nChannel);
+    else if (strKind == "mp3" && m_ForMp3_hDll)
+        CloseMp3Stream(nChannel);
 }
 
 BOOL CAudioPlayRec::HasOutput(int nChannel) const
 {
-    return m_hmmio[nChannel] != nullptr;
+    return m_hmmio[nChannel] != nullptr || IsMp3Open(nChannel);
 }
 
 void CAudioPlayRec::ReportError(MMRESULT mmr, LPCSTR pszText)

@@ -2,7 +2,9 @@
 // window that draws the signal; every device event arrives as a message to that window.
 #pragma once
 #include "framework/Afx.h"
+#include "lame_enc/LameEncInterface.h"
 #include <mmsystem.h>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -131,4 +133,45 @@ private:
     MMCKINFO m_ckSub[2]{};
     // Sample bytes written to each output file, or left to read in the file being played.
     DWORD m_dwWaveData[2] = {0, 0};
+
+    // MP3 output through the encoder library (AudioPlayRecMp3.cpp).
+    BOOL OpenMp3Output(int nChannel, const CString& strName);
+    BOOL LoadEncoder();
+    BOOL ResolveEncoder();
+    BOOL OpenMp3Stream(LPCSTR pszFileName, int nChannel);
+    void FeedMp3Outputs(const WAVEHDR* pHeader, DWORD cbPerChannel);
+    void FeedMp3(int nChannel, const BYTE* pData, DWORD cbData);
+    BOOL EncodeChunk(BYTE* pSamples, DWORD nBytes, int nChannel);
+    BOOL WriteMp3(int nChannel, DWORD cbOut);
+    void CloseMp3Stream(int nChannel);
+    void DropMp3Output(int nChannel);
+    void UnloadEncoder();
+    void ResetMp3State();
+    BOOL IsMp3Open(int nChannel) const { return m_ForMp3_pFile[nChannel] != nullptr; }
+
+    struct CFileCloser {
+        void operator()(FILE* pFile) const { std::fclose(pFile); }
+    };
+    struct CLibraryFreer {
+        void operator()(HMODULE hModule) const { FreeLibrary(hModule); }
+    };
+
+    std::unique_ptr<BYTE[]> m_ForMp3_pOutBuf[2];
+    std::unique_ptr<BYTE[]> m_ForMp3_pStage[2];
+    std::unique_ptr<FILE, CFileCloser> m_ForMp3_pFile[2];
+    CString m_ForMp3_strFile[2];
+    DWORD m_ForMp3_dwStageFill[2] = {0, 0};
+    HBE_STREAM m_ForMp3_hbeStream[2] = {0, 0};
+    // A short write is reported once per file, not once per chunk.
+    BOOL m_ForMp3_bWriteFailed[2] = {FALSE, FALSE};
+    std::unique_ptr<HINSTANCE__, CLibraryFreer> m_ForMp3_hDll;
+    DWORD m_ForMp3_dwStageSize = 0;
+    BEINITSTREAM m_ForMp3_Proc_hInitStream = nullptr;
+    BEENCODECHUNK m_ForMp3_Proc_hEncodeChunk = nullptr;
+    BEDEINITSTREAM m_ForMp3_Proc_hDeinitStream = nullptr;
+    BECLOSESTREAM m_ForMp3_Proc_hCloseStream = nullptr;
+    BEVERSION m_ForMp3_Proc_hVersion = nullptr;
+    BEWRITEVBRHEADER m_ForMp3_Proc_hWriteVBRHeader = nullptr;
+    BEWRITEINFOTAG m_ForMp3_Proc_hWriteInfoTag = nullptr;
+    DWORD m_ForMp3_dwSamples = 0;
 };

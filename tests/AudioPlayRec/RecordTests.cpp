@@ -285,15 +285,6 @@ TEST_F(EngineTest, SetDeviceDuringARecordingEndsItAndSelectsTheDevice)
     EXPECT_EQ(fake.inDevice, 1u);
 }
 
-TEST_F(EngineTest, Mp3OutputsAreNotAvailable)
-{
-    Init();
-    Record(CHANNEL_MONO);
-    EXPECT_FALSE(engine.OpenOutputFile(0, "test.MP3"));
-    EXPECT_EQ(fake.Count("mmioOpenA"), 0);
-    EXPECT_TRUE(boxes.shown.empty());
-}
-
 TEST_F(EngineTest, OutputChannelsOutsideZeroAndOneAreRefused)
 {
     Init();
