@@ -112,7 +112,7 @@ TEST_F(Recording, AloneWithBothSplitsTheChannels)
 TEST_F(Recording, OutputsTickedAndClearedWhileRecording)
 {
     m_program.SetCheck(IDC_MP3, false);
-    Record(1500);
+    Record(2000);
     m_program.SetCheck(IDC_MP3, true); // test.mp3 starts, test.wav goes on
     Sleep(1500);
     m_program.SetCheck(IDC_WAVE, false); // test.wav is finished now
@@ -120,8 +120,8 @@ TEST_F(Recording, OutputsTickedAndClearedWhileRecording)
     StopAndWaitForIdle();
     CloseProgram();
     // test.wav runs from the start to the untick, test.mp3 from the tick to the stop.
-    Expect("test.wav 1 1.5 3.0 0 0\n"
-           "test.mp3 1 1.0 2.5 0 0\n");
+    Expect("test.wav 1 0.8 3.5 0 0\n"
+           "test.mp3 1 1.0 3.0 0 0\n");
 }
 
 TEST_F(Recording, CloseWhileRecordingSaysBusingAndEscapeEndsWithCompleteFiles)
@@ -136,14 +136,14 @@ TEST_F(Recording, CloseWhileRecordingSaysBusingAndEscapeEndsWithCompleteFiles)
     Sleep(1000);
     m_program.PressEscape();
     EXPECT_TRUE(m_program.WaitForExit(10000)) << "Esc did not end the program while recording";
-    Expect("test.wav 1 1.0 2.5 0 0\n"
-           "test.mp3 1 1.0 2.5 0 0\n"
+    Expect("test.wav 1 1.0 4.0 0 0\n"
+           "test.mp3 1 1.0 4.0 0 0\n"
            "same-length test.wav test.mp3\n");
 }
 
 TEST_F(Recording, PlayChoosesAFileAndPlaysItToTheEnd)
 {
-    Record(2000);
+    Record(3000);
     StopAndWaitForIdle();
 
     m_program.Click(IDC_PLAY); // returns once the file dialog runs its own loop
@@ -159,7 +159,7 @@ TEST_F(Recording, PlayChoosesAFileAndPlaysItToTheEnd)
     EXPECT_TRUE(m_program.WaitUntilEnabled(IDC_RECORD, false, 5000)) << "playback did not start";
     EXPECT_TRUE(m_program.WaitUntilEnabled(IDC_RECORD, true, 8000)) << "playback did not end";
     CloseProgram();
-    Expect("test.wav 1 0.5 2.0 0 0\n");
+    Expect("test.wav 1 0.3 3.0 0 0\n");
 }
 
 } // namespace
