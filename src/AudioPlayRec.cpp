@@ -853,7 +853,8 @@ void CAudioPlayRec::DrawBackground(CDC* pDC)
 void CAudioPlayRec::DrawWave(DWORD cbPerChannel)
 {
     const DWORD nSamples = cbPerChannel / (m_wfx.wBitsPerSample == 8 ? 1 : 2);
-    if (!m_hWnd || nSamples == 0)
+    // A view without an area (created without a rectangle) has nothing to show.
+    if (!m_hWnd || m_rcClient.IsRectEmpty() || nSamples == 0)
         return;
     CClientDC dc(m_hWnd);
     DrawBackground(&dc);
