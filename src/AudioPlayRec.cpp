@@ -98,7 +98,7 @@ void CAudioPlayRec::SetDevice(UINT nDevice)
     Close();
     m_nDevice = nDevice;
     m_strDevice = GetInDeviceName(nDevice);
-    // The device's microphone and line-in source lines are looked up in its mixer here.
+    // The device's microphone and line-in source lines are looked up in its mixer at this point.
     if (m_hWnd) {
         CRect rcName = GetChannelRect(FALSE);
         rcName.DeflateRect(4, 4);
@@ -310,8 +310,8 @@ void CAudioPlayRec::OnDeviceMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         OnWimData(reinterpret_cast<HWAVEIN>(wParam), reinterpret_cast<WAVEHDR*>(lParam));
         break;
     case MM_WIM_CLOSE:
-        // A device we still hold cannot have closed: this one belongs to an earlier recording.
-        if (!m_hWaveIn) {
+        // While a device is still held, a close message is a late one of an earlier device.
+        if (!m_hWaveIn && !m_hWaveOut) {
             m_nStatus = STATUS_IDLE;
             m_nQueued = 0;
             m_bInput = FALSE;
@@ -321,7 +321,7 @@ void CAudioPlayRec::OnDeviceMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         OnWomDone(reinterpret_cast<HWAVEOUT>(wParam), reinterpret_cast<WAVEHDR*>(lParam));
         break;
     case MM_WOM_CLOSE:
-        if (!m_hWaveOut) {
+        if (!m_hWaveIn && !m_hWaveOut) {
             m_nStatus = STATUS_IDLE;
             m_bInput = FALSE;
         }

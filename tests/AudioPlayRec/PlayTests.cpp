@@ -330,3 +330,21 @@ TEST_F(EngineTest, TheViewShowsTheSelectedDevicesName)
     EXPECT_EQ(fake.log.back().name, "waveInGetDevCapsA");
     EXPECT_EQ(fake.log.back().value, 1u);
 }
+
+TEST_F(PlayTest, ALateCloseMessageOfThePlayerLeavesANewRecordingRunning)
+{
+    WriteWave(PatternData(1000));
+    ASSERT_TRUE(engine.Play("in.wav"));
+    ASSERT_TRUE(fake.CompleteOutput());
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, engine, MM_WOM_DONE, MM_WOM_DONE, PM_REMOVE));
+    DispatchMessageA(&msg);
+    ASSERT_EQ(engine.GetStatus(), STATUS_IDLE);
+    // MM_WOM_CLOSE is still queued when the owner starts a recording.
+    ASSERT_TRUE(engine.StartRecord(CHANNEL_MONO, 22050, 16));
+    Drain();
+    EXPECT_EQ(engine.GetStatus(), STATUS_RECORDING);
+    ASSERT_TRUE(engine.OpenOutputFile(0, "test.wav"));
+    ReturnAndDrain(4096);
+    EXPECT_EQ(fake.Count("mmioWrite"), 2);
+}
