@@ -573,8 +573,9 @@ void CAudioPlayRec::OnWomDone(HWAVEOUT hDevice, WAVEHDR* pHeader)
     if (m_nStatus == STATUS_PLAYING) {
         DWORD cbRead = m_dwBufferSize;
         if (!ReadBlock(m_ppBuffers[nIndex].get(), &cbRead)) {
-            AfxMessageBox("Read sound data from file failed");
+            // Stopped before the box, so that buffers coming back during it read nothing.
             Stop();
+            AfxMessageBox("Read sound data from file failed");
         } else if (cbRead > 0) {
             if (QueueOutBuffer(nIndex, cbRead))
                 return;
