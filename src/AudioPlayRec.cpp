@@ -356,8 +356,8 @@ void CAudioPlayRec::OnDeviceMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         OnWimData(reinterpret_cast<HWAVEIN>(wParam), reinterpret_cast<WAVEHDR*>(lParam));
         break;
     case MM_WIM_CLOSE:
-        // A device we still hold cannot have closed: this one belongs to an earlier recording.
-        if (!m_hWaveIn) {
+        // While a device is still held, a close message is a late one of an earlier device.
+        if (!m_hWaveIn && !m_hWaveOut) {
             m_nStatus = STATUS_IDLE;
             m_nQueued = 0;
             m_bInput = FALSE;
@@ -367,7 +367,7 @@ void CAudioPlayRec::OnDeviceMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         OnWomDone(reinterpret_cast<HWAVEOUT>(wParam), reinterpret_cast<WAVEHDR*>(lParam));
         break;
     case MM_WOM_CLOSE:
-        if (!m_hWaveOut) {
+        if (!m_hWaveIn && !m_hWaveOut) {
             m_nStatus = STATUS_IDLE;
             m_bInput = FALSE;
         }
@@ -625,8 +625,9 @@ void CAudioPlayRec::OnWomDone(HWAVEOUT hDevice, WAVEHDR* pHeader)
     if (m_nStatus == STATUS_PLAYING) {
         DWORD cbRead = m_dwBufferSize;
         if (!ReadBlock(m_ppBuffers[nIndex].get(), &cbRead)) {
-            AfxMessageBox("Read sound data from file failed");
+            // Stopped before the box, so that buffers coming back during it read nothing.
             Stop();
+            AfxMessageBox("Read sound data from file failed");
         } else if (cbRead > 0) {
             if (QueueOutBuffer(nIndex, cbRead))
                 return;
@@ -905,7 +906,8 @@ void CAudioPlayRec::DrawBackground(CDC* pDC)
 void CAudioPlayRec::DrawWave(DWORD cbPerChannel)
 {
     const DWORD nSamples = cbPerChannel / (m_wfx.wBitsPerSample == 8 ? 1 : 2);
-    if (!m_hWnd || nSamples == 0)
+    // A view without an area (created without a rectangle) has nothing to show.
+    if (!m_hWnd || m_rcClient.IsRectEmpty() || nSamples == 0)
         return;
     CClientDC dc(m_hWnd);
     DrawBackground(&dc);

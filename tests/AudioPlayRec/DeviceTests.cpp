@@ -219,7 +219,9 @@ TEST_P(PlayIntoSink, IsHeardWholeOnTheSinksMonitor)
                       &out),
               0)
         << out;
-    EXPECT_NEAR(StatValue(out, "Length (seconds)"), c.seconds, 0.06) << out;
+    // Nothing cut off; a gap from a busy machine may only make it longer.
+    EXPECT_GE(StatValue(out, "Length (seconds)"), c.seconds - 0.06) << out;
+    EXPECT_LE(StatValue(out, "Length (seconds)"), c.seconds + 0.25) << out;
     EXPECT_NEAR(StatValue(out, "Rough   frequency"), 700, 35) << out;
     EXPECT_GT(StatValue(out, "RMS     amplitude"), 0.15) << out;
 }

@@ -333,3 +333,21 @@ TEST_F(EngineTest, TheViewShowsTheSelectedDevicesName)
     ASSERT_NE(fake.log.rend(), last);
     EXPECT_EQ(1u, last->value) << "the name shown is the selected device's";
 }
+
+TEST_F(PlayTest, ALateCloseMessageOfThePlayerLeavesANewRecordingRunning)
+{
+    WriteWave(PatternData(1000));
+    ASSERT_TRUE(engine.Play("in.wav"));
+    ASSERT_TRUE(fake.CompleteOutput());
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, engine, MM_WOM_DONE, MM_WOM_DONE, PM_REMOVE));
+    DispatchMessageA(&msg);
+    ASSERT_EQ(engine.GetStatus(), STATUS_IDLE);
+    // MM_WOM_CLOSE is still queued when the owner starts a recording.
+    ASSERT_TRUE(engine.StartRecord(CHANNEL_MONO, 22050, 16));
+    Drain();
+    EXPECT_EQ(engine.GetStatus(), STATUS_RECORDING);
+    ASSERT_TRUE(engine.OpenOutputFile(0, "test.wav"));
+    ReturnAndDrain(4096);
+    EXPECT_EQ(fake.Count("mmioWrite"), 2);
+}
