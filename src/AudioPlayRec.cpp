@@ -98,7 +98,7 @@ void CAudioPlayRec::SetDevice(UINT nDevice)
     Close();
     m_nDevice = nDevice;
     m_strDevice = GetInDeviceName(nDevice);
-    // The device's microphone and line-in source lines are looked up in its mixer here.
+    // The device's microphone and line-in source lines are looked up in its mixer at this point.
     if (m_hWnd) {
         CRect rcName = GetChannelRect(FALSE);
         rcName.DeflateRect(4, 4);
@@ -312,8 +312,8 @@ void CAudioPlayRec::OnDeviceMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         OnWimData(reinterpret_cast<HWAVEIN>(wParam), reinterpret_cast<WAVEHDR*>(lParam));
         break;
     case MM_WIM_CLOSE:
-        // A device we still hold cannot have closed: this one belongs to an earlier recording.
-        if (!m_hWaveIn) {
+        // While a device is still held, a close message is a late one of an earlier device.
+        if (!m_hWaveIn && !m_hWaveOut) {
             m_nStatus = STATUS_IDLE;
             m_nQueued = 0;
             m_bInput = FALSE;
@@ -323,7 +323,7 @@ void CAudioPlayRec::OnDeviceMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         OnWomDone(reinterpret_cast<HWAVEOUT>(wParam), reinterpret_cast<WAVEHDR*>(lParam));
         break;
     case MM_WOM_CLOSE:
-        if (!m_hWaveOut) {
+        if (!m_hWaveIn && !m_hWaveOut) {
             m_nStatus = STATUS_IDLE;
             m_bInput = FALSE;
         }
@@ -861,7 +861,8 @@ void CAudioPlayRec::DrawBackground(CDC* pDC)
 void CAudioPlayRec::DrawWave(DWORD cbPerChannel)
 {
     const DWORD nSamples = cbPerChannel / (m_wfx.wBitsPerSample == 8 ? 1 : 2);
-    if (!m_hWnd || nSamples == 0)
+    // A view without an area (created without a rectangle) has nothing to show.
+    if (!m_hWnd || m_rcClient.IsRectEmpty() || nSamples == 0)
         return;
     CClientDC dc(m_hWnd);
     DrawBackground(&dc);

@@ -12,6 +12,30 @@
 using Strings = std::vector<std::string>;
 using Messages = std::vector<UINT>;
 
+inline Strings Repeat(const Strings& names, int times)
+{
+    Strings all;
+    for (int i = 0; i < times; ++i)
+        all.insert(all.end(), names.begin(), names.end());
+    return all;
+}
+
+inline Strings Concat(std::initializer_list<Strings> parts)
+{
+    Strings all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// The text ReportError shows for `code` from the fake, at `step`.
+inline std::string WaveError(MMRESULT code, const char* step)
+{
+    char text[200];
+    snprintf(text, sizeof text, "WAVEIN:%x:fake error %u %s", code, code, step);
+    return text;
+}
+
 class EngineTest : public ::testing::Test {
 protected:
     static constexpr int kViewWidth = 400;

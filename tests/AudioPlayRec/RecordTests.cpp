@@ -2,34 +2,6 @@
 // failure of a recording, on the fake device.
 #include "EngineFixture.h"
 
-
-namespace {
-
-std::vector<std::string> Repeat(std::vector<std::string> names, int times)
-{
-    std::vector<std::string> all;
-    for (int i = 0; i < times; ++i)
-        all.insert(all.end(), names.begin(), names.end());
-    return all;
-}
-
-std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts)
-{
-    std::vector<std::string> all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-std::string WaveError(MMRESULT code, const char* step)
-{
-    char text[200];
-    snprintf(text, sizeof text, "WAVEIN:%x:fake error %u %s", code, code, step);
-    return text;
-}
-
-} // namespace
-
 struct FormatCase {
     int nMode;
     WORD wBitsAsked;
@@ -448,4 +420,39 @@ TEST_F(EngineTest, ReportErrorUsesTheOutputTextsOutsideARecording)
     EXPECT_EQ(Texts(), Strings({WaveError(MMSYSERR_BADDEVICEID, "waveOutOpen() failed")}));
     EXPECT_EQ(fake.Count("waveOutGetErrorTextA"), 1);
     EXPECT_EQ(fake.Count("waveInGetErrorTextA"), 0);
+}
+
+// A real message box runs its own modal loop; the buffers that come back meanwhile are
+// handled there and go back to the device.
+namespace {
+
+CFakeAudioServices* g_pModalFake;
+int g_nModalTicks;
+
+void CALLBACK ReturnBuffersDuringTheBox(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (++g_nModalTicks <= 3) {
+        g_pModalFake->ReturnInput(4096);
+        return;
+    }
+    if (HWND box = FindWindowA("#32770", "modal test"))
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+} // namespace
+
+TEST_F(EngineTest, BuffersReturnedDuringAModalBoxAreHandled)
+{
+    Init();
+    Record(CHANNEL_MONO);
+    ASSERT_TRUE(engine.OpenOutputFile(0, "test.wav"));
+    g_pModalFake = &fake;
+    g_nModalTicks = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, ReturnBuffersDuringTheBox);
+    ::MessageBoxA(host, "buffers keep coming", "modal test", MB_OK);
+    KillTimer(nullptr, timer);
+    EXPECT_GE(g_nModalTicks, 4);
+    EXPECT_EQ(fake.Count("mmioWrite"), 1 + 3);
+    EXPECT_EQ(fake.inQueue.size(), 5u);
+    EXPECT_EQ(fake.Count("waveInAddBuffer"), 5 + 3);
 }

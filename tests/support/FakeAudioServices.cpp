@@ -23,7 +23,12 @@ MMRESULT ErrorText(MMRESULT error, LPSTR text, UINT size)
 
 } // namespace
 
-CFakeAudioServices::CFakeAudioServices() : m_pPrevious(SetAudioServices(this)) {}
+// The queues keep their room, so that handing buffers back allocates nothing.
+CFakeAudioServices::CFakeAudioServices() : m_pPrevious(SetAudioServices(this))
+{
+    inQueue.reserve(64);
+    outQueue.reserve(64);
+}
 
 CFakeAudioServices::~CFakeAudioServices()
 {
@@ -37,7 +42,8 @@ void CFakeAudioServices::Fail(const std::string& name, LONG_PTR result, int nth)
 
 bool CFakeAudioServices::Call(const char* name, const void* object, UINT_PTR value, LONG_PTR* result)
 {
-    log.push_back({name, object, value});
+    if (logCalls)
+        log.push_back({name, object, value});
     auto found = m_failures.find(name);
     if (found == m_failures.end())
         return false;
@@ -115,7 +121,7 @@ MMRESULT CFakeAudioServices::waveInOpen(HWAVEIN* handle, UINT device, const WAVE
     inOpen = true;
     inStarted = false;
     *handle = hWaveIn;
-    ::PostMessageA(inWindow, MM_WIM_OPEN, reinterpret_cast<WPARAM>(hWaveIn), 0);
+    Notify(inWindow, MM_WIM_OPEN, reinterpret_cast<WPARAM>(hWaveIn), 0);
     return MMSYSERR_NOERROR;
 }
 
@@ -129,7 +135,7 @@ MMRESULT CFakeAudioServices::waveInClose(HWAVEIN handle)
     if (!inQueue.empty())
         return WAVERR_STILLPLAYING;
     inOpen = false;
-    ::PostMessageA(inWindow, MM_WIM_CLOSE, reinterpret_cast<WPARAM>(hWaveIn), 0);
+    Notify(inWindow, MM_WIM_CLOSE, reinterpret_cast<WPARAM>(hWaveIn), 0);
     return MMSYSERR_NOERROR;
 }
 
@@ -194,10 +200,9 @@ MMRESULT CFakeAudioServices::waveInReset(HWAVEIN handle)
         return MMSYSERR_INVALHANDLE;
     inStarted = false;
     while (!inQueue.empty()) {
-        WAVEHDR* header = inQueue.front();
-        inQueue.pop_front();
+        WAVEHDR* header = PopFront(inQueue);
         header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-        ::PostMessageA(inWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(hWaveIn), reinterpret_cast<LPARAM>(header));
+        Notify(inWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(hWaveIn), reinterpret_cast<LPARAM>(header));
     }
     return MMSYSERR_NOERROR;
 }
@@ -206,8 +211,7 @@ bool CFakeAudioServices::ReturnInput(DWORD bytes)
 {
     if (inQueue.empty())
         return false;
-    WAVEHDR* header = inQueue.front();
-    inQueue.pop_front();
+    WAVEHDR* header = PopFront(inQueue);
     bytes = std::min(bytes, header->dwBufferLength);
     if (fillInput) {
         BYTE* data = reinterpret_cast<BYTE*>(header->lpData);
@@ -223,8 +227,7 @@ bool CFakeAudioServices::ReturnInput(const std::vector<BYTE>& data)
 {
     if (inQueue.empty())
         return false;
-    WAVEHDR* header = inQueue.front();
-    inQueue.pop_front();
+    WAVEHDR* header = PopFront(inQueue);
     DWORD bytes = std::min<DWORD>(static_cast<DWORD>(data.size()), header->dwBufferLength);
     memcpy(header->lpData, data.data(), bytes);
     returnedInput.insert(returnedInput.end(), data.begin(), data.begin() + bytes);
@@ -232,11 +235,26 @@ bool CFakeAudioServices::ReturnInput(const std::vector<BYTE>& data)
     return true;
 }
 
+WAVEHDR* CFakeAudioServices::PopFront(std::vector<WAVEHDR*>& queue)
+{
+    WAVEHDR* header = queue.front();
+    queue.erase(queue.begin());
+    return header;
+}
+
+void CFakeAudioServices::Notify(HWND window, UINT message, WPARAM handle, LPARAM header)
+{
+    if (sendEvents)
+        ::SendMessageA(window, message, handle, header);
+    else
+        ::PostMessageA(window, message, handle, header);
+}
+
 void CFakeAudioServices::HandBackInput(WAVEHDR* header, DWORD bytes)
 {
     header->dwBytesRecorded = bytes;
     header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-    ::PostMessageA(inWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(hWaveIn), reinterpret_cast<LPARAM>(header));
+    Notify(inWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(hWaveIn), reinterpret_cast<LPARAM>(header));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -277,7 +295,7 @@ MMRESULT CFakeAudioServices::waveOutOpen(HWAVEOUT* handle, UINT device, const WA
     outWindow = reinterpret_cast<HWND>(callback);
     outOpen = true;
     *handle = hWaveOut;
-    ::PostMessageA(outWindow, MM_WOM_OPEN, reinterpret_cast<WPARAM>(hWaveOut), 0);
+    Notify(outWindow, MM_WOM_OPEN, reinterpret_cast<WPARAM>(hWaveOut), 0);
     return MMSYSERR_NOERROR;
 }
 
@@ -291,7 +309,7 @@ MMRESULT CFakeAudioServices::waveOutClose(HWAVEOUT handle)
     if (!outQueue.empty())
         return WAVERR_STILLPLAYING;
     outOpen = false;
-    ::PostMessageA(outWindow, MM_WOM_CLOSE, reinterpret_cast<WPARAM>(hWaveOut), 0);
+    Notify(outWindow, MM_WOM_CLOSE, reinterpret_cast<WPARAM>(hWaveOut), 0);
     return MMSYSERR_NOERROR;
 }
 
@@ -351,10 +369,9 @@ MMRESULT CFakeAudioServices::waveOutReset(HWAVEOUT handle)
     if (!outOpen || handle != hWaveOut)
         return MMSYSERR_INVALHANDLE;
     while (!outQueue.empty()) {
-        WAVEHDR* header = outQueue.front();
-        outQueue.pop_front();
+        WAVEHDR* header = PopFront(outQueue);
         header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-        ::PostMessageA(outWindow, MM_WOM_DONE, reinterpret_cast<WPARAM>(hWaveOut), reinterpret_cast<LPARAM>(header));
+        Notify(outWindow, MM_WOM_DONE, reinterpret_cast<WPARAM>(hWaveOut), reinterpret_cast<LPARAM>(header));
     }
     return MMSYSERR_NOERROR;
 }
@@ -363,12 +380,11 @@ bool CFakeAudioServices::CompleteOutput()
 {
     if (outQueue.empty())
         return false;
-    WAVEHDR* header = outQueue.front();
-    outQueue.pop_front();
+    WAVEHDR* header = PopFront(outQueue);
     const BYTE* data = reinterpret_cast<const BYTE*>(header->lpData);
     heard.insert(heard.end(), data, data + header->dwBufferLength);
     header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-    ::PostMessageA(outWindow, MM_WOM_DONE, reinterpret_cast<WPARAM>(hWaveOut), reinterpret_cast<LPARAM>(header));
+    Notify(outWindow, MM_WOM_DONE, reinterpret_cast<WPARAM>(hWaveOut), reinterpret_cast<LPARAM>(header));
     return true;
 }
 

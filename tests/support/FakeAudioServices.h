@@ -5,7 +5,6 @@
 // open) only when the test says so, in the order they were queued.
 #pragma once
 #include "AudioServices.h"
-#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,6 +27,10 @@ public:
     void Fail(const std::string& name, LONG_PTR result, int nth = 1);
 
     std::vector<FakeCall> log;
+    // False: calls are not logged (a benchmark's millions of calls).
+    bool logCalls = true;
+    // True: device events are sent (handled before the call returns) instead of posted.
+    bool sendEvents = false;
     // The logged call names in order, optionally only those starting with `prefix`.
     std::vector<std::string> Names(const std::string& prefix = "") const;
     int Count(const std::string& name) const;
@@ -44,7 +47,7 @@ public:
     UINT inDevice = 0;
     bool inOpen = false;
     bool inStarted = false;
-    std::deque<WAVEHDR*> inQueue;
+    std::vector<WAVEHDR*> inQueue;
     // Hands the oldest queued buffer back with `bytes` recorded, filled from a running byte
     // pattern (or from `data`), and posts MM_WIM_DATA. False when nothing is queued.
     bool ReturnInput(DWORD bytes);
@@ -61,7 +64,7 @@ public:
     WAVEFORMATEX outFormat{};
     UINT outDevice = 0;
     bool outOpen = false;
-    std::deque<WAVEHDR*> outQueue;
+    std::vector<WAVEHDR*> outQueue;
     std::vector<BYTE> written; // every block written, in order
     std::vector<BYTE> heard;   // blocks that finished playing (not those handed back by a reset)
     // Finishes the oldest written block and posts MM_WOM_DONE. False when nothing is queued.
@@ -117,6 +120,9 @@ private:
     // Logs the call; true (and the scripted result) when it is to fail.
     bool Call(const char* name, const void* object, UINT_PTR value, LONG_PTR* result);
     void HandBackInput(WAVEHDR* header, DWORD bytes);
-    std::map<std::string, std::vector<std::pair<int, LONG_PTR>>> m_failures;
+    void Notify(HWND window, UINT message, WPARAM handle, LPARAM header);
+    static WAVEHDR* PopFront(std::vector<WAVEHDR*>& queue);
+    // Looked up by the call's name without making a string of it.
+    std::map<std::string, std::vector<std::pair<int, LONG_PTR>>, std::less<>> m_failures;
     CAudioServices* m_pPrevious;
 };
