@@ -10,20 +10,38 @@ trap 'rm -rf "$work"' EXIT
 seconds=120
 sox -n -r 22050 -c 2 -b 16 "$work/two_minutes.wav" synth $seconds sine 440 sine 1000 tremolo 3 60 \
   gain -3 2>/dev/null
-engine=$(cd "$build/dist" && kwine "$build/bench/mp3/mp3_engine_bench.exe" "Z:$work/two_minutes.wav" \
-  "Z:$work/engine.mp3" </dev/null | tr -d '\r')
-engine_cpu=$(echo "$engine" | awk '/^cpu_seconds/ {print $2}')
-[ -n "$engine_cpu" ] || { echo "mp3 bench: the engine run printed no time: $engine" >&2; exit 1; }
-lame_cpu=$(python3 -c 'import resource, subprocess, sys
+# The least CPU time of five runs each: the machine may be busy with other work.
+runs=5
+least() { awk -v a="$1" -v b="$2" 'BEGIN {print (b == "" || a < b) ? a : b}'; }
+engine_run() {
+  local out
+  out=$(cd "$build/dist" && kwine "$build/bench/mp3/mp3_engine_bench.exe" "Z:$work/two_minutes.wav" "$@" \
+    </dev/null | tr -d '\r')
+  echo "$out" | awk '/^cpu_seconds/ {print $2}' | grep . || { echo "mp3 bench: no time: $out" >&2; exit 1; }
+}
+engine_cpu=
+base_cpu=
+for _ in $(seq $runs); do
+  cpu=$(engine_run "Z:$work/engine.mp3")
+  engine_cpu=$(least "$cpu" "$engine_cpu")
+  cpu=$(engine_run)
+  base_cpu=$(least "$cpu" "$base_cpu")
+done
+lame_cpu=
+for _ in $(seq $runs); do
+  cpu=$(python3 -c 'import resource, subprocess, sys
 subprocess.run(sys.argv[1:], check=True)
 usage = resource.getrusage(resource.RUSAGE_CHILDREN)
 print(usage.ru_utime + usage.ru_stime)' lame --quiet -q 5 -b 128 -m j --resample 22.05 \
-  "$work/two_minutes.wav" "$work/lame.mp3")
+    "$work/two_minutes.wav" "$work/lame.mp3")
+  lame_cpu=$(least "$cpu" "$lame_cpu")
+done
 python3 "@PROJECT_SOURCE_DIR@/tests/tools/check_mp3.py" "$work/engine.mp3" --channels 2 \
-  --like-wav "$work/two_minutes.wav" >/dev/null
-awk -v a="$engine_cpu" -v b="$lame_cpu" -v s=$seconds 'BEGIN {
+  --like-wav "$work/two_minutes.wav" --slack 0 >/dev/null
+awk -v a="$engine_cpu" -v b="$lame_cpu" -v c="$base_cpu" -v s=$seconds 'BEGIN {
   printf "mp3_engine_vs_lame_cpu_ratio %.3f ratio\n", a / b
   printf "mp3_engine_xrealtime %.1f x\n", s / a
   printf "mp3_engine_cpu %.3f s\n", a
   printf "mp3_lame_cli_cpu %.3f s\n", b
+  printf "mp3_engine_without_mp3_cpu %.3f s\n", c
 }'

@@ -215,6 +215,22 @@ TEST_F(Mp3EngineTest, EncodingErrorClosesThatChannelsOutputOnly)
     EXPECT_EQ(1u, Texts().size());
 }
 
+TEST_F(Mp3EngineTest, FailedFlushClosesTheFileWithWhatWasWritten)
+{
+    UseLibrary("deinit_fails");
+    ASSERT_TRUE(engine.StartRecord(CHANNEL_MONO, 22050, 16));
+    ASSERT_TRUE(engine.OpenOutputFile(0, "test.mp3"));
+    ReturnAndDrain(kBufferSize);
+    StopRecording();
+    EXPECT_EQ(Strings{"beExitStream failed (5)"}, Texts());
+    EXPECT_EQ((Strings{"beInitStream 1 mode=3", "beEncodeChunk 1 576", "beEncodeChunk 1 576", "beEncodeChunk 1 576",
+                       "beEncodeChunk 1 320", "beDeinitStream 1", "beCloseStream 1"}),
+              Calls())
+        << "no tag for a stream that was not finished";
+    EXPECT_EQ(Bytes(fake.returnedInput), FileBytes("test.mp3"));
+    EXPECT_EQ(nullptr, GetModuleHandleA("lame_enc.dll"));
+}
+
 TEST_F(Mp3EngineTest, FileThatCannotBeCreatedReleasesItsStream)
 {
     UseLibrary("full");

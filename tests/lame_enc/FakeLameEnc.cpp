@@ -2,7 +2,8 @@
 // is the PCM it was given, so a test can compare the file with what was recorded; every call
 // is appended to "calls.log" in the current folder. Variants (compile definitions):
 // FAKE_WITHOUT_INFOTAG omits beWriteInfoTag, FAKE_WITHOUT_DEINIT omits beDeinitStream,
-// FAKE_ENCODE_FAILS fails every beEncodeChunk after the first.
+// FAKE_ENCODE_FAILS fails every beEncodeChunk after the first, FAKE_DEINIT_FAILS fails
+// beDeinitStream.
 #include "lame_enc/LameEncInterface.h"
 #include <cstdio>
 #include <cstring>
@@ -65,6 +66,9 @@ FAKE_EXPORT BE_ERR beEncodeChunk(HBE_STREAM hbeStream, DWORD nSamples, PSHORT pS
 FAKE_EXPORT BE_ERR beDeinitStream(HBE_STREAM hbeStream, PBYTE pOutput, PDWORD pdwOutput)
 {
     Log("beDeinitStream %lu", hbeStream);
+#ifdef FAKE_DEINIT_FAILS
+    return BE_ERR_BUFFER_TOO_SMALL;
+#endif
     std::memcpy(pOutput, kEndMark, sizeof(kEndMark));
     *pdwOutput = sizeof(kEndMark);
     return BE_ERR_SUCCESSFUL;
