@@ -1,4 +1,5 @@
 #include "mybitmap.h"
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -7,45 +8,55 @@ namespace {
 const COLORREF WHITE = RGB(255, 255, 255);
 const COLORREF BLACK = RGB(0, 0, 0);
 
-// The bitmap's own pixel format and its pixels, rows bottom-up, as GetDIBits gives them.
-struct DibPixels {
-    BITMAPINFOHEADER header{};
-    std::vector<RGBQUAD> colours;
-    std::vector<BYTE> bits;
-    int stride = 0;
-};
-
 // BITMAPINFOHEADER plus room for three colour masks or a full colour table.
 struct BitmapInfoBuffer {
     BITMAPINFOHEADER header;
     RGBQUAD colours[256];
 };
 
-bool ReadDibPixels(HBITMAP bitmap, DibPixels* dib)
-{
-    BitmapInfoBuffer info{};
-    info.header.biSize = sizeof(BITMAPINFOHEADER);
-    HDC screen = ::CreateICA("DISPLAY", nullptr, nullptr, nullptr);
-    bool read = false;
-    if (::GetDIBits(screen, bitmap, 0, 0, nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS)) {
-        const BITMAPINFOHEADER& h = info.header;
+// Reads a bitmap's pixels in its own format, a band of rows at a time: the band stays small
+// enough to be scanned from the cache, and no buffer of the whole image is needed.
+class CDibBandReader {
+public:
+    explicit CDibBandReader(HBITMAP bitmap) : m_hBitmap(bitmap), m_hIC(::CreateICA("DISPLAY", nullptr, nullptr, nullptr))
+    {
+        m_info.header.biSize = sizeof(BITMAPINFOHEADER);
+        if (!::GetDIBits(m_hIC, bitmap, 0, 0, nullptr, Info(), DIB_RGB_COLORS))
+            return;
+        const BITMAPINFOHEADER& h = m_info.header;
         int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
-        if (h.biBitCount >= 8 && h.biWidth > 0 && height > 0) {
-            dib->stride = ((h.biWidth * h.biBitCount + 31) / 32) * 4;
-            // Four spare bytes: a 24-bit pixel at the very end may be read as a 32-bit word.
-            dib->bits.assign(static_cast<size_t>(dib->stride) * height + 4, 0);
-            info.header.biHeight = height;
-            read = ::GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), dib->bits.data(),
-                               reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == height;
-            dib->header = info.header;
-            dib->header.biHeight = height;
-            if (h.biBitCount == 8)
-                dib->colours.assign(info.colours, info.colours + 256);
-        }
+        if (h.biBitCount < 8 || h.biWidth <= 0 || height <= 0)
+            return;
+        m_info.header.biHeight = height;
+        width = h.biWidth;
+        this->height = height;
+        bitsPerPixel = h.biBitCount;
+        stride = ((width * bitsPerPixel + 31) / 32) * 4;
     }
-    ::DeleteDC(screen);
-    return read;
-}
+    ~CDibBandReader() { ::DeleteDC(m_hIC); }
+    CDibBandReader(const CDibBandReader&) = delete;
+    CDibBandReader& operator=(const CDibBandReader&) = delete;
+
+    bool IsReadable() const { return width > 0; }
+    // Rows [top, top + count), top first counting, into bits (rows bottom-up, as DIBs hold them).
+    bool ReadRows(int top, int count, std::vector<BYTE>* bits)
+    {
+        // Four spare bytes: a 24-bit pixel at the very end may be read as a 32-bit word.
+        bits->resize(static_cast<size_t>(stride) * count + 4);
+        int firstScan = height - (top + count);
+        return ::GetDIBits(m_hIC, m_hBitmap, static_cast<UINT>(firstScan), static_cast<UINT>(count), bits->data(),
+                           Info(), DIB_RGB_COLORS) == count;
+    }
+    const RGBQUAD* Colours() const { return m_info.colours; }
+
+    int width = 0, height = 0, bitsPerPixel = 0, stride = 0;
+
+private:
+    BITMAPINFO* Info() { return reinterpret_cast<BITMAPINFO*>(&m_info); }
+    HBITMAP m_hBitmap;
+    HDC m_hIC;
+    BitmapInfoBuffer m_info{};
+};
 
 DWORD KeyFor(COLORREF trans, int bitsPerPixel)
 {
@@ -62,58 +73,105 @@ DWORD ReadWord32(const BYTE* p)
     return value;
 }
 
-DWORD PixelValue(const DibPixels& dib, const BYTE* pixel)
+template <int BitsPerPixel>
+DWORD PixelValue(const RGBQUAD* colours, const BYTE* pixel)
 {
-    switch (dib.header.biBitCount) {
-    case 8: {
-        RGBQUAD entry = dib.colours[*pixel];
-        return ReadWord32(reinterpret_cast<const BYTE*>(&entry));
-    }
-    case 16:
+    if (BitsPerPixel == 8)
+        return ReadWord32(reinterpret_cast<const BYTE*>(&colours[*pixel]));
+    if (BitsPerPixel == 16)
         return static_cast<DWORD>(pixel[0] | pixel[1] << 8);
-    case 24:
+    if (BitsPerPixel == 24)
         return ReadWord32(pixel) & 0xFFFFFF;
-    default:
-        return ReadWord32(pixel);
-    }
+    return ReadWord32(pixel);
 }
+
+const int ROWS_PER_BAND = 64;
 
 // One rectangle per horizontal run of pixels that differ from the key, top row first.
-std::vector<RECT> OpaqueRuns(const DibPixels& dib, DWORD key)
+template <int BitsPerPixel>
+bool AppendOpaqueRuns(CDibBandReader& reader, DWORD key, std::vector<RECT>* runs)
 {
-    int width = dib.header.biWidth;
-    int height = dib.header.biHeight;
-    int bytesPerPixel = dib.header.biBitCount / 8;
-    std::vector<RECT> runs;
-    runs.reserve(static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y) {
-        const BYTE* row = dib.bits.data() + static_cast<size_t>(height - 1 - y) * dib.stride;
-        int runStart = -1;
-        for (int x = 0; x < width; ++x) {
-            bool opaque = PixelValue(dib, row + x * bytesPerPixel) != key;
-            if (runStart >= 0 && !opaque) {
-                runs.push_back(RECT{runStart, y, x, y + 1});
-                runStart = -1;
-            } else if (runStart < 0 && opaque) {
-                runStart = x;
+    const int width = reader.width;
+    const int bytesPerPixel = BitsPerPixel / 8;
+    const RGBQUAD* colours = reader.Colours();
+    auto isKey = [colours, key](const BYTE* row, int x) {
+        return PixelValue<BitsPerPixel>(colours, row + x * bytesPerPixel) == key;
+    };
+    std::vector<BYTE> band;
+    for (int top = 0; top < reader.height; top += ROWS_PER_BAND) {
+        int count = std::min(ROWS_PER_BAND, reader.height - top);
+        if (!reader.ReadRows(top, count, &band))
+            return false;
+        for (int y = top; y < top + count; ++y) {
+            const BYTE* row = band.data() + static_cast<size_t>(top + count - 1 - y) * reader.stride;
+            int x = 0;
+            while (x < width) {
+                while (x < width && isKey(row, x))
+                    ++x;
+                if (x == width)
+                    break;
+                int runStart = x;
+                while (x < width && !isKey(row, x))
+                    ++x;
+                runs->push_back(RECT{runStart, y, x, y + 1});
             }
         }
-        if (runStart >= 0)
-            runs.push_back(RECT{runStart, y, width, y + 1});
     }
-    return runs;
+    return true;
 }
 
-HRGN RegionFromRects(const std::vector<RECT>& rects)
+// False when the bitmap cannot be read or has fewer than 8 bits per pixel.
+bool OpaqueRuns(HBITMAP bitmap, COLORREF trans, std::vector<RECT>* runs)
 {
-    std::vector<BYTE> block(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT), 0);
+    CDibBandReader reader(bitmap);
+    if (!reader.IsReadable())
+        return false;
+    runs->reserve(static_cast<size_t>(reader.height));
+    DWORD key = KeyFor(trans, reader.bitsPerPixel);
+    switch (reader.bitsPerPixel) {
+    case 8: return AppendOpaqueRuns<8>(reader, key, runs);
+    case 16: return AppendOpaqueRuns<16>(reader, key, runs);
+    case 24: return AppendOpaqueRuns<24>(reader, key, runs);
+    case 32: return AppendOpaqueRuns<32>(reader, key, runs);
+    default: return false;
+    }
+}
+
+HRGN RegionFromRectList(const RECT* rects, size_t count)
+{
+    std::vector<BYTE> block(sizeof(RGNDATAHEADER) + count * sizeof(RECT), 0);
     RGNDATAHEADER* header = reinterpret_cast<RGNDATAHEADER*>(block.data());
     header->dwSize = sizeof(RGNDATAHEADER);
     header->iType = RDH_RECTANGLES;
-    header->nCount = static_cast<DWORD>(rects.size());
-    if (!rects.empty())
-        std::memcpy(block.data() + sizeof(RGNDATAHEADER), rects.data(), rects.size() * sizeof(RECT));
+    header->nCount = static_cast<DWORD>(count);
+    if (count)
+        std::memcpy(block.data() + sizeof(RGNDATAHEADER), rects, count * sizeof(RECT));
     return ::ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()), reinterpret_cast<RGNDATA*>(block.data()));
+}
+
+// Some platforms add the rectangles of a list one by one, in time that grows with the square
+// of their number: lists are made in small pieces and the pieces joined pairwise.
+const size_t RECTS_PER_PIECE = 32;
+
+HRGN RegionFromRects(const std::vector<RECT>& rects)
+{
+    if (rects.size() <= RECTS_PER_PIECE)
+        return RegionFromRectList(rects.data(), rects.size());
+    std::vector<HRGN> pieces;
+    for (size_t first = 0; first < rects.size(); first += RECTS_PER_PIECE)
+        pieces.push_back(RegionFromRectList(&rects[first], std::min(RECTS_PER_PIECE, rects.size() - first)));
+    while (pieces.size() > 1) {
+        size_t joined = 0;
+        for (size_t i = 0; i < pieces.size(); i += 2) {
+            if (i + 1 < pieces.size()) {
+                ::CombineRgn(pieces[i], pieces[i], pieces[i + 1], RGN_OR);
+                ::DeleteObject(pieces[i + 1]);
+            }
+            pieces[joined++] = pieces[i];
+        }
+        pieces.resize(joined);
+    }
+    return pieces[0];
 }
 
 // A memory context compatible with dc that holds bitmap for as long as it lives.
@@ -195,10 +253,10 @@ BOOL CMyBitmap::DrawWithTrans(CDC* dc, int x, int y, const RECT* src, COLORREF t
 
 HRGN CMyBitmap::CreateRgnFromBitmap(COLORREF trans) const
 {
-    DibPixels dib;
-    if (!m_hObject || !ReadDibPixels(*this, &dib))
-        return RegionFromRects({});
-    return RegionFromRects(OpaqueRuns(dib, KeyFor(trans, dib.header.biBitCount)));
+    std::vector<RECT> runs;
+    if (!m_hObject || !OpaqueRuns(*this, trans, &runs))
+        runs.clear();
+    return RegionFromRects(runs);
 }
 
 void DrawTransparentBitmap(HDC dest, int x, int y, int w, int h, HBITMAP bitmap, int xSrc, int ySrc,
