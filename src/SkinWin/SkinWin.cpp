@@ -425,8 +425,15 @@ void CSkinWin::DrawTitle(CDC* dc, int width)
         CWnd::FromHandle(m_hWnd)->GetWindowText(m_strTitle);
     dc->SetTextColor(m_bActive ? m_crTitleText : m_crInactiveTitleText);
     dc->SetBkMode(TRANSPARENT);
+    // The small-caption height as the font's cell height: read as tenths of a point it gives a
+    // font of under two pixels wherever "System" is scalable.
+    LOGFONTA face{};
+    face.lfHeight = ::GetSystemMetrics(SM_CYSMCAPTION);
+    face.lfWeight = FW_BOLD;
+    face.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynA(face.lfFaceName, "System", LF_FACESIZE);
     CFont font;
-    font.CreatePointFont(::GetSystemMetrics(SM_CYSMCAPTION), "System");
+    font.CreateFontIndirect(&face);
     CSelectGuard select(*dc, font);
     CRect text(m_nTextShift, m_nTextShiftVert, width - (m_bmpTop.GetWidth() - m_nTopRightStart), m_nTopHeight);
     dc->DrawText(m_strTitle, &text, TITLE_FORMAT);
