@@ -1,0 +1,393 @@
+// The skinned frame on real windows: slicing, caption buttons, state halves, region, non-client
+// size, hit tests, caption-button behaviour, window states and the system menu.
+#include "SkinTestSupport.h"
+#include "SkinWin/SkinWin.h"
+#include "support/Sinks.h"
+#include <gtest/gtest.h>
+
+namespace {
+
+// Edge images whose pixels tell where they came from: column or row, and state half.
+COLORREF TopPixel(int x, int y) { return RGB(x, y < 30 ? 100 : 200, 50); }
+COLORREF LeftPixel(int x, int y) { return x == 0 && y == 0 ? RGB(255, 0, 255) : RGB(10 + y, x < 4 ? 101 : 201, 60); }
+COLORREF RightPixel(int x, int y) { return RGB(20 + y, x < 3 ? 102 : 202, 70); }
+COLORREF BottomPixel(int x, int y) { return RGB(x, y < 4 ? 103 : 203, 80); }
+COLORREF CloseCell(int x, int) { return RGB(x, 0, 150); }
+const COLORREF TITLE = RGB(0, 255, 0);
+const COLORREF INACTIVE_TITLE = RGB(255, 255, 0);
+const int W = 400, H = 300;
+
+std::vector<UINT> g_received;
+
+LRESULT CALLBACK FrameOwnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_CLOSE || msg == WM_SYSCOMMAND || msg == WM_COMMAND) {
+        g_received.push_back(msg == WM_COMMAND ? 0x10000 | LOWORD(wParam) : msg == WM_SYSCOMMAND ? 0x20000 | (wParam & 0xFFF0) : msg);
+        if (msg == WM_CLOSE || msg == WM_COMMAND || (msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == 0x10))
+            return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+class SkinFrame : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder.Write("top.bmp", MakeBmp(24, 100, 60, TopPixel));
+        folder.Write("left.bmp", MakeBmp(24, 8, 50, LeftPixel));
+        folder.Write("right.bmp", MakeBmp(24, 6, 40, RightPixel));
+        folder.Write("bottom.bmp", MakeBmp(24, 60, 8, BottomPixel));
+        folder.Write("close.bmp", MakeBmp(24, 63, 21, CloseCell));
+        folder.Write("max.bmp", MakeBmp(24, 45, 15, CloseCell));
+        folder.Write("restore.bmp", MakeBmp(24, 30, 12, CloseCell));
+        folder.Write("min.bmp", MakeBmp(24, 36, 12, CloseCell));
+        g_received.clear();
+    }
+    void TearDown() override
+    {
+        if (wnd && IsWindow(wnd))
+            DestroyWindow(wnd);
+    }
+    std::string Theme(const std::string& extra = "UsesTran=1\n")
+    {
+        return folder.WriteText("theme.ini",
+            "[Personality]\nTop=top.bmp\nLeft=left.bmp\nRight=right.bmp\nBottom=bottom.bmp\n"
+            "TopTopHeight=20\nTopBotHeight=20\nButtonCount=4\nTextShift=30\nTextShiftVert=0\n" + extra +
+            "[Button0]\nButtonImage=close.bmp\nAction=0\nXCoord=30\nYCoord=5\n"
+            "[Button1]\nButtonImage=max.bmp\nAction=1\nXCoord=60\nYCoord=5\n"
+            "[Button2]\nButtonImage=restore.bmp\nAction=1\nXCoord=60\nYCoord=6\n"
+            "[Button3]\nButtonImage=min.bmp\nAction=2\nXCoord=90\nYCoord=5\n"
+            "[Colours]\nTitleText=0 255 0\nInactiveTitleText=255 255 0\n");
+    }
+    void MakeWindow(DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+    {
+        static ATOM atom = [] {
+            WNDCLASSA wc{};
+            wc.lpfnWndProc = FrameOwnProc;
+            wc.hInstance = GetModuleHandleA(nullptr);
+            wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+            wc.lpszClassName = "KorvalinSkinFrameTest";
+            return RegisterClassA(&wc);
+        }();
+        ASSERT_NE(0, atom);
+        wnd = CreateWindowExA(0, "KorvalinSkinFrameTest", "Frame", style, 100, 100, W, H, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(nullptr, wnd);
+        frame.m_hWnd = wnd;
+    }
+    void Install(const std::string& extra = "UsesTran=1\n")
+    {
+        ASSERT_TRUE(skin.LoadSkin(Theme(extra).c_str()));
+        ASSERT_TRUE(skin.InstallSkin(&frame));
+        SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_FRAMECHANGED | SWP_NOZORDER);
+        ShowWindow(wnd, SW_SHOW);
+        UpdateWindow(wnd);
+        SetForegroundWindow(wnd);
+        PumpUntil([] { return false; }, 100);
+    }
+    COLORREF WindowPixel(int x, int y)
+    {
+        HDC dc = GetWindowDC(wnd);
+        COLORREF c = GetPixel(dc, x, y);
+        ReleaseDC(wnd, dc);
+        return c;
+    }
+    UINT Hit(int x, int y)
+    {
+        CRect rc;
+        GetWindowRect(wnd, &rc);
+        return static_cast<UINT>(SendMessageA(wnd, WM_NCHITTEST, 0, MAKELPARAM(rc.left + x, rc.top + y)));
+    }
+    CRect Rect()
+    {
+        CRect rc;
+        GetWindowRect(wnd, &rc);
+        return rc;
+    }
+    int CountPixels(COLORREF colour, int x0, int x1, int y0, int y1)
+    {
+        HDC dc = GetWindowDC(wnd);
+        int count = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                count += GetPixel(dc, x, y) == colour;
+        ReleaseDC(wnd, dc);
+        return count;
+    }
+
+    CTempFolder folder;
+    CSkinWin skin;
+    CWnd frame;
+    HWND wnd = nullptr;
+};
+
+} // namespace
+
+TEST_F(SkinFrame, TopSlicingOfTheWorkedExample)
+{
+    ASSERT_TRUE(skin.LoadSkin(Theme().c_str()));
+    ASSERT_EQ(20, skin.m_nTopLeftEnd);
+    ASSERT_EQ(80, skin.m_nTopRightStart);
+    CSurface surface(320, 30, RGB(1, 1, 1));
+    skin.DrawTop(&surface.dc, 0, 0, 300, 0);
+    for (int x = 0; x < 320; ++x) {
+        int source = x < 20 ? x : x < 281 ? 20 + (x - 20) % 60 : x < 300 ? 80 + (x - 281) : -1;
+        COLORREF expected = source < 0 ? RGB(1, 1, 1) : TopPixel(source, 0);
+        ASSERT_EQ(Hex(expected), Hex(surface.Pixel(x, 0))) << "column " << x;
+        ASSERT_EQ(Hex(source < 0 ? RGB(1, 1, 1) : TopPixel(source, 29)), Hex(surface.Pixel(x, 29))) << "column " << x;
+    }
+}
+
+TEST_F(SkinFrame, InactiveStateDrawsTheSecondHalves)
+{
+    ASSERT_TRUE(skin.LoadSkin(Theme().c_str()));
+    CSurface surface(120, 120, RGB(1, 1, 1));
+    skin.DrawTop(&surface.dc, 0, 0, 100, 1);
+    EXPECT_EQ(Hex(TopPixel(5, 30)), Hex(surface.Pixel(5, 0)));
+    skin.DrawLeft(&surface.dc, 0, 40, 60, 1);
+    EXPECT_EQ(Hex(LeftPixel(4, 1)), Hex(surface.Pixel(0, 41)));
+    EXPECT_EQ(Hex(RGB(1, 1, 1)), Hex(surface.Pixel(4, 41)));
+    skin.DrawBottom(&surface.dc, 10, 110, 50, 0);
+    EXPECT_EQ(Hex(BottomPixel(0, 0)), Hex(surface.Pixel(10, 110)));
+    skin.DrawRight(&surface.dc, 100, 40, 40, 1);
+    EXPECT_EQ(Hex(RightPixel(3, 0)), Hex(surface.Pixel(100, 40)));
+}
+
+TEST_F(SkinFrame, CaptionButtonOfTheWorkedExample)
+{
+    MakeWindow();
+    Install();
+    EXPECT_EQ(CRect(370, 5, 391, 26), skin.GetButtonRect(BTN_CLOSE));
+    EXPECT_EQ(CRect(340, 5, 355, 20), skin.GetButtonRect(BTN_MAXIMIZE));
+    EXPECT_EQ(CRect(310, 5, 322, 17), skin.GetButtonRect(BTN_MINIMIZE));
+    CSurface surface(W, 40, RGB(1, 1, 1));
+    skin.DrawButton(&surface.dc, BTN_CLOSE, 1);
+    for (int x = 370; x < 391; ++x)
+        ASSERT_EQ(Hex(CloseCell(x - 370 + 21, 0)), Hex(surface.Pixel(x, 5))) << x;
+    EXPECT_EQ(Hex(RGB(1, 1, 1)), Hex(surface.Pixel(391, 5)));
+    skin.m_nWinState = WINSTATE_MAXIMIZED;
+    EXPECT_EQ(CRect(340, 6, 350, 18), skin.GetButtonRect(BTN_MAXIMIZE));
+    skin.m_nWinState = WINSTATE_NORMAL;
+}
+
+TEST_F(SkinFrame, InstallTakesTheStylesAndSizesTheClientArea)
+{
+    MakeWindow();
+    Install();
+    EXPECT_TRUE(skin.IsHooked());
+    EXPECT_TRUE(skin.m_bSizable && skin.m_bMinimizable && skin.m_bMaximizable);
+    LONG style = GetWindowLongA(wnd, GWL_STYLE);
+    EXPECT_EQ(0, style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_SYSMENU));
+    EXPECT_NE(0, style & WS_THICKFRAME);
+    CRect client;
+    GetClientRect(wnd, &client);
+    EXPECT_EQ(W - 4 - 3, client.Width());
+    EXPECT_EQ(H - 30 - 4, client.Height());
+    MINMAXINFO info{};
+    info.ptMaxSize = {7, 8};
+    EXPECT_EQ(0, SendMessageA(wnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info)));
+    EXPECT_EQ(100 + 8 + 6, info.ptMinTrackSize.x);
+    EXPECT_EQ(50 + 20, info.ptMinTrackSize.y);
+    EXPECT_EQ(7, info.ptMaxSize.x);
+}
+
+TEST_F(SkinFrame, NothingHappensWithoutALoadedSkin)
+{
+    MakeWindow();
+    CSkinWin empty;
+    EXPECT_FALSE(empty.InstallSkin(&frame));
+    EXPECT_FALSE(empty.IsHooked());
+    EXPECT_FALSE(skin.InstallSkin(nullptr));
+    EXPECT_NE(0, GetWindowLongA(wnd, GWL_STYLE) & WS_SYSMENU);
+}
+
+TEST_F(SkinFrame, FramePixelsActiveAndInactive)
+{
+    MakeWindow();
+    Install();
+    SendMessageA(wnd, WM_NCACTIVATE, TRUE, 0);
+    EXPECT_EQ(Hex(LeftPixel(1, 100 % 50)), Hex(WindowPixel(1, 100)));
+    EXPECT_EQ(Hex(RightPixel(0, 100 % 40)), Hex(WindowPixel(W - 3, 100)));
+    // The top image starts at the left border: window column 64 is source column 60, a middle copy.
+    EXPECT_EQ(Hex(TopPixel(60, 0)), Hex(WindowPixel(64, 0)));
+    EXPECT_GT(CountPixels(TITLE, 30, 300, 0, 30), 0);
+    EXPECT_EQ(0, CountPixels(INACTIVE_TITLE, 30, 300, 0, 30));
+
+    EXPECT_EQ(TRUE, SendMessageA(wnd, WM_NCACTIVATE, FALSE, 0));
+    EXPECT_FALSE(skin.m_bActive);
+    EXPECT_EQ(Hex(LeftPixel(4 + 1, 100 % 50)), Hex(WindowPixel(1, 100)));
+    EXPECT_EQ(Hex(TopPixel(60, 30)), Hex(WindowPixel(64, 0)));
+    EXPECT_EQ(0, CountPixels(TITLE, 30, 300, 0, 30));
+    EXPECT_GT(CountPixels(INACTIVE_TITLE, 30, 300, 0, 30), 0);
+    // Caption buttons show the same cell in both states.
+    EXPECT_EQ(Hex(CloseCell(0, 0)), Hex(WindowPixel(370, 10)));
+}
+
+TEST_F(SkinFrame, TitleChangesShowAtOnceAndStopBeforeTheEndSlice)
+{
+    MakeWindow();
+    Install();
+    SendMessageA(wnd, WM_NCACTIVATE, TRUE, 0);
+    std::string longTitle(200, 'W');
+    EXPECT_EQ(0, SendMessageA(wnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(longTitle.c_str())));
+    EXPECT_EQ(CString(longTitle.c_str()), skin.m_strTitle);
+    char text[300] = "";
+    GetWindowTextA(wnd, text, sizeof text);
+    EXPECT_EQ(longTitle, text);
+    // The text ends before the top image's end slice: W - (100 - 80).
+    EXPECT_GT(CountPixels(TITLE, 30, 300, 0, 30), 0);
+    EXPECT_EQ(0, CountPixels(TITLE, W - 20, W, 0, 30));
+    SendMessageA(wnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    EXPECT_EQ(0, CountPixels(TITLE, 30, 300, 0, 30));
+}
+
+TEST_F(SkinFrame, RegionCutsTheTopCornersOnlyWithTheTransparentColour)
+{
+    MakeWindow();
+    Install("UsesTran=1\n");
+    SetWindowPos(wnd, nullptr, 0, 0, W, H + 10, SWP_NOMOVE | SWP_NOZORDER);
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(ERROR, GetWindowRgn(wnd, region));
+    EXPECT_FALSE(PtInRegion(region, 0, 0));
+    EXPECT_TRUE(PtInRegion(region, 1, 0));
+    EXPECT_TRUE(PtInRegion(region, 0, 1));
+    EXPECT_TRUE(PtInRegion(region, W - 1, H + 9));
+    DeleteObject(region);
+    HRGN made = skin.MakeWindowRegion(W, H + 10);
+    EXPECT_FALSE(PtInRegion(made, 0, 0));
+    EXPECT_TRUE(PtInRegion(made, 0, 40));
+    DeleteObject(made);
+}
+
+TEST_F(SkinFrame, WithoutTransparencyTheWindowIsRectangular)
+{
+    MakeWindow();
+    Install("UsesTran=0\n");
+    SendMessageA(wnd, WM_NCPAINT, 1, 0);
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(ERROR, GetWindowRgn(wnd, region));
+    EXPECT_TRUE(PtInRegion(region, 0, 0));
+    RECT box;
+    GetRgnBox(region, &box);
+    EXPECT_EQ(CRect(0, 0, W, H), CRect(box));
+    DeleteObject(region);
+}
+
+TEST_F(SkinFrame, HitTestTableInOrder)
+{
+    MakeWindow();
+    Install();
+    int cx = GetSystemMetrics(SM_CXSMICON);
+    const struct { int x, y; UINT code; } cases[] = {
+        {375, 10, HTCLOSE}, {345, 10, HTMAXBUTTON}, {315, 10, HTMINBUTTON}, {4, 5, HTSYSMENU}, {4 + cx - 1, 6, HTSYSMENU},
+        {1, 1, HTTOPLEFT}, {W - 2, 10, HTTOPRIGHT}, {W - 4, 29, HTTOPRIGHT}, {1, H - 1, HTBOTTOMLEFT},
+        {W - 1, H - 1, HTBOTTOMRIGHT}, {0, 100, HTLEFT}, {W - 3, 100, HTRIGHT}, {W - 4, 100, HTCLIENT},
+        {200, H - 2, HTBOTTOM}, {200, 3, HTTOP}, {200, 4, HTCLIENT}, {200, 5, HTCAPTION}, {200, 29, HTCAPTION},
+        {200, 30, HTCLIENT},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.code, Hit(c.x, c.y)) << "at " << c.x << "," << c.y;
+
+    SendMessageA(wnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    CRect rc = Rect();
+    EXPECT_EQ(static_cast<UINT>(HTCLIENT), Hit(1, 1));
+    EXPECT_EQ(static_cast<UINT>(HTCAPTION), Hit(200, 10));
+    EXPECT_EQ(static_cast<UINT>(HTCLOSE), Hit(rc.Width() - 25, 10));
+}
+
+TEST_F(SkinFrame, NotSizableWindowHasNoSizingZonesAndNoMaximizeButton)
+{
+    MakeWindow(WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU);
+    Install();
+    EXPECT_EQ(static_cast<UINT>(HTCLIENT), Hit(1, 1));
+    EXPECT_EQ(static_cast<UINT>(HTCLIENT), Hit(0, 100));
+    EXPECT_EQ(static_cast<UINT>(HTCLIENT), Hit(200, 2));
+    EXPECT_EQ(static_cast<UINT>(HTCAPTION), Hit(345, 10));
+    EXPECT_EQ(static_cast<UINT>(HTCAPTION), Hit(315, 10));
+    CRect before = Rect();
+    SendMessageA(wnd, WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
+    EXPECT_EQ(before, Rect());
+}
+
+TEST_F(SkinFrame, CloseFollowsTheReleasePoint)
+{
+    MakeWindow();
+    Install();
+    SendMessageA(wnd, WM_NCLBUTTONDOWN, HTCLOSE, 0);
+    EXPECT_EQ(HTCLOSE, skin.m_nPressedHit);
+    SendMessageA(wnd, WM_NCLBUTTONUP, HTCLIENT, 0);
+    EXPECT_TRUE(g_received.empty());
+    SendMessageA(wnd, WM_NCLBUTTONDOWN, HTMINBUTTON + 100, 0);
+    SendMessageA(wnd, WM_NCLBUTTONUP, HTCLOSE, 0);
+    EXPECT_EQ(std::vector<UINT>{WM_CLOSE}, g_received);
+}
+
+TEST_F(SkinFrame, HoverAndPressedCells)
+{
+    MakeWindow();
+    Install();
+    SendMessageA(wnd, WM_NCACTIVATE, TRUE, 0);
+    SendMessageA(wnd, WM_NCMOUSEMOVE, HTCLOSE, 0);
+    EXPECT_EQ(Hex(CloseCell(42, 0)), Hex(WindowPixel(370, 10)));
+    SendMessageA(wnd, WM_NCLBUTTONDOWN, HTCLOSE, 0);
+    EXPECT_EQ(Hex(CloseCell(21, 0)), Hex(WindowPixel(370, 10)));
+    SendMessageA(wnd, WM_NCMOUSEMOVE, HTCAPTION, 0);
+    EXPECT_EQ(Hex(CloseCell(0, 0)), Hex(WindowPixel(370, 10)));
+}
+
+TEST_F(SkinFrame, MaximizeRestoreAndMinimizeThroughButtonsAndCommands)
+{
+    MakeWindow();
+    Install();
+    CRect normal = Rect();
+    CRect work;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+
+    SendMessageA(wnd, WM_NCLBUTTONUP, HTMAXBUTTON, 0);
+    EXPECT_EQ(WINSTATE_MAXIMIZED, skin.m_nWinState);
+    EXPECT_EQ(work, Rect());
+    SendMessageA(wnd, WM_NCLBUTTONUP, HTMAXBUTTON, 0);
+    EXPECT_EQ(WINSTATE_NORMAL, skin.m_nWinState);
+    EXPECT_EQ(normal, Rect());
+
+    SendMessageA(wnd, WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
+    EXPECT_EQ(work, Rect());
+    SendMessageA(wnd, WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
+    EXPECT_EQ(normal, Rect());
+
+    SendMessageA(wnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    EXPECT_EQ(work, Rect());
+    SendMessageA(wnd, WM_NCLBUTTONUP, HTMINBUTTON, 0);
+    EXPECT_EQ(WINSTATE_MINIMIZED, skin.m_nWinState);
+    EXPECT_TRUE(IsIconic(wnd));
+    SendMessageA(wnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_FALSE(IsIconic(wnd));
+    EXPECT_EQ(WINSTATE_MAXIMIZED, skin.m_nWinState);
+    SendMessageA(wnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_EQ(WINSTATE_NORMAL, skin.m_nWinState);
+    EXPECT_EQ(normal, Rect());
+}
+
+TEST_F(SkinFrame, SystemMenuPicksArriveAsCommands)
+{
+    MakeWindow();
+    HMENU menu = GetSystemMenu(wnd, FALSE);
+    ASSERT_NE(nullptr, menu);
+    AppendMenuA(menu, MF_STRING, 0x0010, "About");
+    Install();
+    CRect normal = Rect();
+    SendMessageA(wnd, WM_COMMAND, SC_MAXIMIZE, 0);
+    EXPECT_EQ(WINSTATE_MAXIMIZED, skin.m_nWinState);
+    SendMessageA(wnd, WM_COMMAND, SC_RESTORE, 0);
+    EXPECT_EQ(normal, Rect());
+    SendMessageA(wnd, WM_COMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(IsIconic(wnd));
+    SendMessageA(wnd, WM_COMMAND, SC_RESTORE, 0);
+    EXPECT_FALSE(IsIconic(wnd));
+
+    g_received.clear();
+    SendMessageA(wnd, WM_COMMAND, 0x0010, 0);
+    SendMessageA(wnd, WM_COMMAND, 0x1234, 0);
+    SendMessageA(wnd, WM_COMMAND, 0x0010, reinterpret_cast<LPARAM>(wnd));
+    EXPECT_EQ((std::vector<UINT>{0x20010, 0x11234, 0x10010}), g_received);
+}
