@@ -2,6 +2,7 @@
 #include "Korvalin.h"
 #include "res/product.h"
 #include "res/resource.h"
+#include <cstring>
 #include <shellapi.h>
 
 namespace {
@@ -10,6 +11,7 @@ const WORD BITS_PER_SAMPLE = 16;
 const DWORD BUFFER_SIZE = 4096;
 const BOOL LINE_IN = TRUE;
 const BOOL MICROPHONE = FALSE;
+const char SKIN_FILE[] = "skin\\orvane\\theme.ini";
 } // namespace
 
 CKorvalinDlg::CKorvalinDlg(CWnd* parent)
@@ -82,6 +84,44 @@ BOOL CKorvalinDlg::OnInitDialog()
     CheckDlgButton(IDC_WAVE, BST_CHECKED);
     CheckDlgButton(IDC_MP3, BST_CHECKED);
     UpdateControls();
+
+    m_bFirstSkin = TRUE;
+    ApplySkin(SKIN_FILE);
+    return TRUE;
+}
+
+// A skin that cannot be read leaves the frame and the buttons with their system drawing.
+BOOL CKorvalinDlg::ApplySkin(LPCSTR path)
+{
+    m_skinWin.LoadSkin(path);
+    m_btnSkin.LoadFromTheme(path);
+    if (m_bFirstSkin) {
+        m_skinWin.InstallSkin(this);
+        ::EnumChildWindows(m_hWnd, EnumSkinButtonsProc, reinterpret_cast<LPARAM>(this));
+        m_bFirstSkin = FALSE;
+    }
+    SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_FRAMECHANGED);
+    return TRUE;
+}
+
+BOOL CALLBACK CKorvalinDlg::EnumSkinButtonsProc(HWND hwnd, LPARAM dialog)
+{
+    char className[200] = "";
+    ::GetClassNameA(hwnd, className, sizeof className);
+    BYTE buttonType = LOBYTE(::GetWindowLongA(hwnd, GWL_STYLE));
+    if (strcmp(className, "Button") == 0 && (buttonType == BS_PUSHBUTTON || buttonType == BS_DEFPUSHBUTTON))
+        reinterpret_cast<CKorvalinDlg*>(dialog)->SkinChildButton(hwnd);
+    return TRUE;
+}
+
+BOOL CKorvalinDlg::SkinChildButton(HWND hwnd)
+{
+    if (CWnd::FromHandlePermanent(hwnd))
+        return FALSE;
+    auto button = std::make_unique<CSkinButton>();
+    button->SubclassWindow(hwnd);
+    button->SetSkin(&m_btnSkin);
+    m_skinButtons.push_back(std::move(button));
     return TRUE;
 }
 

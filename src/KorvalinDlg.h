@@ -2,7 +2,11 @@
 // names the output files.
 #pragma once
 #include "AudioPlayRec.h"
+#include "SkinWin/SkinButton.h"
+#include "SkinWin/SkinWin.h"
 #include "framework/Afx.h"
+#include <memory>
+#include <vector>
 
 class CKorvalinDlg : public CDialog {
 public:
@@ -41,12 +45,21 @@ protected:
     void CloseUncheckedOutputs();
     CString BrowseForFile(BOOL open, LPCSTR title, const CString& presetPath, LPCSTR filter);
 
+    BOOL ApplySkin(LPCSTR path);
+    static BOOL CALLBACK EnumSkinButtonsProc(HWND hwnd, LPARAM dialog);
+    BOOL SkinChildButton(HWND hwnd);
+
     int m_nCurDevice = -1;
     CSliderCtrl m_sliderLineIn;
     CSliderCtrl m_sliderMic;
     int m_nChannelMode = 0;
     int m_nInputLine = 0;
     HICON m_hIcon;
+    CButtonSkin m_btnSkin;
+    CSkinWin m_skinWin;
+    BOOL m_bFirstSkin = FALSE;
+    // The skinned push buttons; they outlive their windows, which close with the dialog.
+    std::vector<std::unique_ptr<CSkinButton>> m_skinButtons;
     // Declared last so it is destroyed first: its destructor ends what is running.
     CAudioPlayRec m_audio;
 

@@ -453,3 +453,56 @@ TEST_F(DialogTest, InputLineRadiosSetTheLineToItsMaximum)
 }
 
 } // namespace
+
+namespace {
+
+// Copies the default skin into the test's folder, where the dialog looks for it.
+void CopyDefaultSkin(const CHostDir& dir)
+{
+    std::string source = ExeFolder() + "\\..\\dist\\skin\\orvane";
+    CreateDirectoryA(dir.File("skin").c_str(), nullptr);
+    CreateDirectoryA(dir.File("skin\\orvane").c_str(), nullptr);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((source + "\\*").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            CopyFileA((source + "\\" + found.cFileName).c_str(), dir.File(std::string("skin\\orvane\\") + found.cFileName).c_str(), FALSE);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+// The ids of the dialog's controls that are driven by a skinned button object.
+std::vector<int> SkinnedControls(HWND dialog)
+{
+    std::vector<int> ids;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        CWnd* attached = CWnd::FromHandlePermanent(child);
+        if (attached && attached->IsKindOf(RUNTIME_CLASS(CSkinButton)))
+            ids.push_back(GetDlgCtrlID(child));
+    }
+    return ids;
+}
+
+TEST_F(DialogTest, ExactlyTheFivePushButtonsAreSkinned)
+{
+    CopyDefaultSkin(dir);
+    Open();
+    EXPECT_EQ((std::vector<int>{IDC_RECORD, IDC_PLAY, IDC_STOP, IDC_CONTACT, IDOK}), SkinnedControls(dlg.m_hWnd));
+    // Check boxes, radio buttons and group boxes keep their system drawing and their class.
+    for (int id : {IDC_MONO, IDC_LEFT, IDC_WAVE, IDC_MICROPHONE})
+        EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(::GetDlgItem(dlg.m_hWnd, id))) << "control " << id;
+    Click(IDC_RECORD);
+    EXPECT_EQ(STATUS_RECORDING, dlg.m_audio.GetStatus()) << "a skinned button still sends its click";
+}
+
+TEST_F(DialogTest, WithoutASkinTheButtonsAreStillAttachedAndWork)
+{
+    Open();
+    EXPECT_EQ(5u, SkinnedControls(dlg.m_hWnd).size());
+    Click(IDC_RECORD);
+    EXPECT_EQ(STATUS_RECORDING, dlg.m_audio.GetStatus());
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+} // namespace
