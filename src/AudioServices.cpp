@@ -89,7 +89,14 @@ public:
         return ::mixerSetControlDetails(object, details, flags);
     }
 
-    HMMIO mmioOpenA(LPSTR name, MMIOINFO* info, DWORD flags) override { return ::mmioOpenA(name, info, flags); }
+    HMMIO mmioOpenA(LPSTR name, MMIOINFO* info, DWORD flags) override
+    {
+        // Wine's MMIO_DELETE leaves the file open instead of deleting it, so that the file
+        // can then be neither deleted nor created: delete it as WinMM documents.
+        if (flags & MMIO_DELETE)
+            return reinterpret_cast<HMMIO>(static_cast<UINT_PTR>(::DeleteFileA(name)));
+        return ::mmioOpenA(name, info, flags);
+    }
     MMRESULT mmioClose(HMMIO file, UINT flags) override { return ::mmioClose(file, flags); }
     LONG mmioRead(HMMIO file, HPSTR buffer, LONG count) override { return ::mmioRead(file, buffer, count); }
     LONG mmioWrite(HMMIO file, const char* buffer, LONG count) override { return ::mmioWrite(file, buffer, count); }

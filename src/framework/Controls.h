@@ -1,4 +1,4 @@
-// Control classes over their window messages: CButton, CSliderCtrl, CComboBox.
+// Control classes over their window messages: CButton, CSliderCtrl.
 #pragma once
 #include "Wnd.h"
 
@@ -22,13 +22,4 @@ public:
     void SetTicFreq(int frequency) { SendMessage(TBM_SETTICFREQ, frequency); }
     int GetPos() const { return static_cast<int>(SendMessage(TBM_GETPOS)); }
     void SetPos(int position) { SendMessage(TBM_SETPOS, TRUE, position); }
-};
-
-class CComboBox : public CWnd {
-    DECLARE_DYNAMIC(CComboBox)
-public:
-    int AddString(LPCSTR text) { return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
-    int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
-    int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
-    int SetCurSel(int index) { return static_cast<int>(SendMessage(CB_SETCURSEL, index)); }
 };

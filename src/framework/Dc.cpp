@@ -32,6 +32,14 @@ void CDC::FillSolidRect(const RECT& rc, COLORREF color)
     ::SetBkColor(m_hDC, old);
 }
 
+void CDC::Draw3dRect(const RECT& rc, COLORREF topLeft, COLORREF bottomRight)
+{
+    FillSolidRect(RECT{rc.left, rc.top, rc.right - 1, rc.top + 1}, topLeft);
+    FillSolidRect(RECT{rc.left, rc.top, rc.left + 1, rc.bottom - 1}, topLeft);
+    FillSolidRect(RECT{rc.right - 1, rc.top, rc.right, rc.bottom}, bottomRight);
+    FillSolidRect(RECT{rc.left, rc.bottom - 1, rc.right, rc.bottom}, bottomRight);
+}
+
 BOOL CDC::TextOut(int x, int y, const CString& text)
 {
     return ::TextOutA(m_hDC, x, y, text, text.GetLength());

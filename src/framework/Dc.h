@@ -31,6 +31,8 @@ public:
     BOOL StretchBlt(int x, int y, int w, int h, const CDC* src, int sx, int sy, int sw, int sh, DWORD rop);
     void FillSolidRect(const RECT& rc, COLORREF color);
     void FillRect(const RECT& rc, HBRUSH brush) { ::FillRect(m_hDC, &rc, brush); }
+    // A one-pixel frame just inside rc: top and left edges in one colour, bottom and right in the other.
+    void Draw3dRect(const RECT& rc, COLORREF topLeft, COLORREF bottomRight);
     BOOL MoveTo(int x, int y) { return ::MoveToEx(m_hDC, x, y, nullptr); }
     BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
     BOOL TextOut(int x, int y, const CString& text);

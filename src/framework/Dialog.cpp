@@ -43,6 +43,10 @@ INT_PTR CDialog::DoModal()
     AfxInitControls();
     m_bModal = TRUE;
     HWND parent = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+    // Without a parent, a dialog is owned by the main window, which it disables while shown.
+    CWinApp* app = AfxGetApp();
+    if (!parent && app && app->m_pMainWnd && app->m_pMainWnd != this)
+        parent = app->m_pMainWnd->m_hWnd;
     INT_PTR result = ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), parent,
                                        DialogProc, reinterpret_cast<LPARAM>(this));
     m_bModal = FALSE;

@@ -10,12 +10,21 @@
 
 namespace {
 
+// A temporary object only borrows its handle: it must not destroy the window it names.
+struct ReleaseTemporary {
+    void operator()(CWnd* wnd) const
+    {
+        wnd->m_hWnd = nullptr;
+        delete wnd;
+    }
+};
+
 struct ThreadState {
     MSG currentMessage{};
     CWnd* windowBeingCreated = nullptr;
     int dispatchDepth = 0;
     std::unordered_map<HWND, CWnd*> permanent;
-    std::map<HWND, std::unique_ptr<CWnd>> temporary;
+    std::map<HWND, std::unique_ptr<CWnd, ReleaseTemporary>> temporary;
 };
 
 ThreadState& State()
@@ -56,7 +65,7 @@ CWnd* CWnd::FromHandle(HWND wnd)
         return attached;
     auto& slot = State().temporary[wnd];
     if (!slot) {
-        slot = std::make_unique<CWnd>();
+        slot.reset(new CWnd);
         slot->m_hWnd = wnd;
     }
     return slot.get();

@@ -42,6 +42,10 @@ public:
     }
 
     CWnd* GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
+    LRESULT SendDlgItemMessage(int id, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const
+    {
+        return ::SendDlgItemMessageA(m_hWnd, id, msg, wParam, lParam);
+    }
     int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
     CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
     void CheckDlgButton(int id, UINT check) { ::CheckDlgButton(m_hWnd, id, check); }

@@ -276,3 +276,22 @@ TEST(Sinks, MessageBoxesAndTraceLinesReachTheirSinks)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Windows, TemporaryObjectsNeverDestroyTheirWindow)
+{
+    CRadioDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    HWND button = ::GetDlgItem(dlg.m_hWnd, 302);
+    CWnd* temporary = dlg.GetDlgItem(302);
+    ASSERT_NE(nullptr, temporary);
+    EXPECT_EQ(button, temporary->m_hWnd);
+    EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(button));
+    // The temporaries go when the outermost message returns.
+    dlg.SendMessage(WM_NULL);
+    EXPECT_TRUE(::IsWindow(button));
+    dlg.DestroyWindow();
+}
+
+} // namespace

@@ -1,0 +1,141 @@
+// The capture path at full speed on the fake device: minutes of 4096-byte stereo blocks,
+// each handed to the engine's window as the device would, written to a WAV file with and
+// without the view drawing them, beside a plain memcpy + fwrite of the same bytes.
+// Prints capture_wav_vs_copy_ratio, capture_draw_xrealtime and capture_allocs_per_block.
+#include "AudioPlayRec.h"
+#include "support/FakeAudioServices.h"
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+const DWORD kBlock = 4096;
+const DWORD kBytesPerSecond = 22050 * 4;
+// Drawing is slow enough to time over three minutes; the file path needs twenty.
+const double kDrawnSeconds = 180;
+const double kWrittenSeconds = 1200;
+
+int Blocks(double seconds)
+{
+    return static_cast<int>(seconds * kBytesPerSecond / kBlock);
+}
+
+bool g_countAllocations = false;
+long g_allocations = 0;
+
+double CpuSeconds()
+{
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto seconds = [](const FILETIME& t) {
+        return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel) + seconds(user);
+}
+
+std::string TempFile(const char* name)
+{
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    return std::string(dir) + name;
+}
+
+double CopyReference(const std::string& path, int nBlocks)
+{
+    std::vector<char> source(kBlock, 1), copy(kBlock);
+    double start = CpuSeconds();
+    FILE* file = fopen(path.c_str(), "wb");
+    for (int i = 0; i < nBlocks; ++i) {
+        memcpy(copy.data(), source.data(), kBlock);
+        fwrite(copy.data(), 1, kBlock, file);
+    }
+    fclose(file);
+    double cpu = CpuSeconds() - start;
+    DeleteFileA(path.c_str());
+    return cpu;
+}
+
+// CPU seconds for the whole recording; the allocations made while blocks flowed.
+double Capture(HWND host, bool draw, const std::string& path, int nBlocks, long* allocations)
+{
+    CFakeAudioServices fake;
+    fake.logCalls = false;
+    fake.fillInput = false;
+    fake.sendEvents = true;
+    CAudioPlayRec engine;
+    CRect rc(0, 0, 400, 200);
+    if (!engine.Initialize(0, kBlock, host, draw ? &rc : nullptr, nullptr, nullptr) ||
+        !engine.StartRecord(CHANNEL_STEREO, 22050, 16) || !engine.OpenOutputFile(0, path.c_str())) {
+        fprintf(stderr, "capture bench: the engine did not start\n");
+        exit(1);
+    }
+    // A 441 Hz tone at half scale, so the view draws a real trace.
+    std::vector<SHORT> tone(kBlock / 2);
+    for (size_t i = 0; i < tone.size(); ++i)
+        tone[i] = static_cast<SHORT>(16000 * sin(2 * 3.14159265 * 441 * static_cast<double>(i / 2) / 22050));
+    double start = CpuSeconds();
+    g_allocations = 0;
+    g_countAllocations = true;
+    for (int i = 0; i < nBlocks; ++i) {
+        memcpy(fake.inQueue.front()->lpData, tone.data(), kBlock);
+        fake.ReturnInput(kBlock);
+    }
+    g_countAllocations = false;
+    *allocations = g_allocations;
+    engine.Stop();
+    engine.Close();
+    double cpu = CpuSeconds() - start;
+    DeleteFileA(path.c_str());
+    return cpu;
+}
+
+} // namespace
+
+void* operator new(size_t size)
+{
+    if (g_countAllocations)
+        ++g_allocations;
+    if (void* p = malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* p) noexcept
+{
+    free(p);
+}
+
+void operator delete(void* p, size_t) noexcept
+{
+    free(p);
+}
+
+int main()
+{
+    CWnd host;
+    host.CreateEx(0, AfxRegisterWndClass(0), "bench", WS_POPUP | WS_VISIBLE, CRect(0, 0, 440, 240), nullptr, 0);
+    const std::string path = TempFile("korvalin-bench.wav");
+    const int nDrawn = Blocks(kDrawnSeconds), nWritten = Blocks(kWrittenSeconds);
+    // Warm the file cache and the code paths first.
+    long allocations;
+    Capture(host, true, path, 100, &allocations);
+    CopyReference(TempFile("korvalin-bench.raw"), nWritten);
+
+    double reference = CopyReference(TempFile("korvalin-bench.raw"), nWritten);
+    long wavAllocations, drawAllocations;
+    double wav = Capture(host, false, path, nWritten, &wavAllocations);
+    double drawn = Capture(host, true, path, nDrawn, &drawAllocations);
+
+    printf("capture_wav_vs_copy_ratio %.2f ratio\n", wav / reference);
+    printf("capture_draw_xrealtime %.1f x\n", kDrawnSeconds / drawn);
+    printf("capture_allocs_per_block %.3f allocations\n",
+           static_cast<double>(wavAllocations + drawAllocations) / (nWritten + nDrawn));
+    fprintf(stderr, "capture bench: CPU s for %.0f s of stereo: copy %.3f, wav %.3f; for %.0f s: wav+view %.3f\n",
+            kWrittenSeconds, reference, wav, kDrawnSeconds, drawn);
+    return 0;
+}

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Decodes the files lame_enc_tests wrote (folder $1) with the host's mpg123. Their Info
+# tags carry the encoder delay and padding, so the decoded lengths are exact.
+set -euo pipefail
+check="python3 $(dirname "$0")/../tools/check_mp3.py"
+cd "$1"
+$check dll_mono.mp3 --channels 1 --samples 44100 --tone 1000 --tag
+$check dll_stereo.mp3 --channels 2 --samples 44433 --tone 440,1000 --tag
+$check dll_short.mp3 --channels 1 --samples 300 --tag

@@ -1,0 +1,167 @@
+#include "ProgramDriver.h"
+#include <vector>
+
+namespace {
+
+const char MAIN_CAPTION[] = "【Korvalin】稳定版ver1.0";
+// Message boxes carry the application's name as their caption.
+const char AFX_APP_NAME[] = "Korvalin";
+
+struct Search {
+    DWORD processId;
+    HWND owner;
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowOf(HWND wnd, LPARAM param)
+{
+    Search* search = reinterpret_cast<Search*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(wnd, &pid);
+    char caption[256] = "";
+    GetWindowTextA(wnd, caption, sizeof caption);
+    if (pid == search->processId && IsWindowVisible(wnd) && strcmp(caption, search->caption) == 0 &&
+        (!search->owner || GetWindow(wnd, GW_OWNER) == search->owner)) {
+        search->found = wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND PollForWindow(DWORD processId, HWND owner, const char* caption, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    do {
+        Search search{processId, owner, caption, nullptr};
+        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
+        Sleep(50);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+} // namespace
+
+std::string InstallFolder()
+{
+    return KORVALIN_DIST_DIR;
+}
+
+CProgramDriver::~CProgramDriver()
+{
+    if (m_process.hProcess) {
+        if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(m_process.hProcess, 1);
+            WaitForSingleObject(m_process.hProcess, 5000);
+        }
+        CloseHandle(m_process.hThread);
+        CloseHandle(m_process.hProcess);
+    }
+}
+
+bool CProgramDriver::Start()
+{
+    std::string folder = InstallFolder();
+    std::string exe = folder + "\\Korvalin.exe";
+    std::vector<char> commandLine(exe.begin(), exe.end());
+    commandLine.push_back('\0');
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &m_process))
+        return false;
+    WaitForInputIdle(m_process.hProcess, 10000);
+    m_hDialog = PollForWindow(m_process.dwProcessId, nullptr, MAIN_CAPTION, 15000);
+    return m_hDialog != nullptr;
+}
+
+HWND CProgramDriver::WaitForOwnedWindow(const char* caption, DWORD timeoutMs) const
+{
+    return PollForWindow(m_process.dwProcessId, m_hDialog, caption, timeoutMs);
+}
+
+bool CProgramDriver::WaitForExit(DWORD timeoutMs, DWORD* exitCode) const
+{
+    if (WaitForSingleObject(m_process.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return false;
+    if (exitCode)
+        GetExitCodeProcess(m_process.hProcess, exitCode);
+    return true;
+}
+
+bool CProgramDriver::Responds() const
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(m_hDialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &result) != 0;
+}
+
+std::string CProgramDriver::ControlText(int id) const
+{
+    char text[256] = "";
+    GetWindowTextA(GetDlgItem(m_hDialog, id), text, sizeof text);
+    return text;
+}
+
+void CProgramDriver::Click(int id) const
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(GetDlgItem(m_hDialog, id), BM_CLICK, 0, 0, SMTO_NORMAL, 2000, &result);
+}
+
+void CProgramDriver::SetCheck(int id, bool checked) const
+{
+    for (int tries = 0; tries < 2 && IsChecked(id) != checked; ++tries)
+        Click(id);
+}
+
+bool CProgramDriver::IsChecked(int id) const
+{
+    return SendMessageA(GetDlgItem(m_hDialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool CProgramDriver::IsEnabled(int id) const
+{
+    return IsWindowEnabled(GetDlgItem(m_hDialog, id)) != FALSE;
+}
+
+bool CProgramDriver::WaitUntilEnabled(int id, bool enabled, DWORD timeoutMs) const
+{
+    DWORD start = GetTickCount();
+    while (IsEnabled(id) != enabled) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+namespace {
+
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM param)
+{
+    char className[32] = "";
+    GetClassNameA(child, className, sizeof className);
+    char text[256] = "";
+    GetWindowTextA(child, text, sizeof text);
+    if (lstrcmpiA(className, "Static") == 0 && text[0])
+        *reinterpret_cast<std::string*>(param) += text;
+    return TRUE;
+}
+
+} // namespace
+
+std::string CProgramDriver::WaitForMessageBox(HWND* box, DWORD timeoutMs) const
+{
+    *box = WaitForOwnedWindow(AFX_APP_NAME, timeoutMs);
+    std::string text;
+    if (*box)
+        EnumChildWindows(*box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+void CProgramDriver::PressEscape() const
+{
+    PostMessageA(GetDlgItem(m_hDialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+}

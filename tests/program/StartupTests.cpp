@@ -1,0 +1,71 @@
+// The real program, started and driven from another process as a user would.
+#include "ProgramDriver.h"
+#include "res/resource.h"
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Startup, ShowsTheMainDialogWithEveryControlAndEndsOnEscape)
+{
+    CProgramDriver program;
+    ASSERT_TRUE(program.Start()) << "no main dialog appeared";
+    HWND dialog = program.MainDialog();
+    char className[64] = "";
+    GetClassNameA(dialog, className, sizeof className);
+    EXPECT_STREQ("#32770", className);
+
+    const struct { int id; const char* text; } controls[] = {
+        {IDC_RECORD, "录音"}, {IDC_PLAY, "播放"}, {IDC_STOP, "停止"}, {IDC_CONTACT, "联系作者"},
+        {IDOK, "关闭"}, {IDC_MONO, "Mono"}, {IDC_STEREO, "Stereo"}, {IDC_ALONE, "Alone"},
+        {IDC_LEFT, "Left"}, {IDC_RIGHT, "Right"}, {IDC_WAVE, "Wave"}, {IDC_MP3, "Mp3"},
+        {IDC_MICROPHONE, "Microphone"}, {IDC_LINEIN, "Line In"},
+    };
+    for (const auto& control : controls)
+        EXPECT_EQ(control.text, program.ControlText(control.id)) << "control " << control.id;
+    EXPECT_NE(nullptr, GetDlgItem(dialog, IDC_DEVICE));
+    EXPECT_NE(nullptr, GetDlgItem(dialog, IDC_SLIDER_MIC));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_WAVE_VIEW))) << "the placeholder is never shown";
+
+    // Esc reaches the dialog's own keyboard handling through one of its controls.
+    PostMessageA(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    EXPECT_TRUE(program.WaitForExit(10000)) << "Escape did not end the program";
+}
+
+TEST(Startup, AboutEntryOpensTheAboutBoxAndTheDialogStays)
+{
+    CProgramDriver program;
+    ASSERT_TRUE(program.Start());
+    PostMessageA(program.MainDialog(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    HWND about = program.WaitForOwnedWindow("关于");
+    ASSERT_NE(nullptr, about) << "no about box";
+    char text[128] = "";
+    GetDlgItemTextA(about, IDOK, text, sizeof text);
+    EXPECT_STREQ("确定", text);
+
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    DWORD start = GetTickCount();
+    while (IsWindow(about) && GetTickCount() - start < 5000)
+        Sleep(50);
+    EXPECT_FALSE(IsWindow(about));
+    EXPECT_TRUE(program.Responds());
+
+    // The window's close command ends the program.
+    PostMessageA(program.MainDialog(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(program.WaitForExit(10000));
+}
+
+TEST(Startup, ContactLeavesTheDialogUsableAndCloseEndsTheProgram)
+{
+    CProgramDriver program;
+    ASSERT_TRUE(program.Start());
+    PostMessageA(GetDlgItem(program.MainDialog(), IDC_CONTACT), BM_CLICK, 0, 0);
+    EXPECT_TRUE(program.Responds());
+    EXPECT_TRUE(IsWindowVisible(program.MainDialog()));
+
+    PostMessageA(GetDlgItem(program.MainDialog(), IDOK), BM_CLICK, 0, 0);
+    DWORD exitCode = 1;
+    EXPECT_TRUE(program.WaitForExit(10000, &exitCode)) << "Close did not end the program";
+    EXPECT_EQ(0u, exitCode);
+}
+
+} // namespace

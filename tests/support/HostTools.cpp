@@ -1,0 +1,89 @@
+#include "HostTools.h"
+#include <cstdio>
+#include <vector>
+
+// Wine runs a Unix program through CreateProcess but gives back neither its exit code nor
+// its output: the shell writes both to files, the status last, and the test waits for it.
+CHostDir::CHostDir()
+{
+    static int s_count = 0;
+    char name[96];
+    snprintf(name, sizeof name, "/tmp/korvalin-test-%lu-%lu-%d", GetCurrentProcessId(), GetTickCount(), ++s_count);
+    m_unix = name;
+    m_windows = "Z:" + m_unix;
+    for (char& ch : m_windows) {
+        if (ch == '/')
+            ch = '\\';
+    }
+    CreateDirectoryA(m_windows.c_str(), nullptr);
+}
+
+CHostDir::~CHostDir()
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((m_windows + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileA(File(found.cFileName).c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(m_windows.c_str());
+}
+
+int RunHost(const CHostDir& dir, const std::string& command, std::string* output, DWORD timeoutMs)
+{
+    static int s_count = 0;
+    const std::string tag = "host-" + std::to_string(++s_count);
+    const std::string status = dir.File(tag + ".status");
+    DeleteFileA(status.c_str());
+    std::string script = "cd '" + dir.UnixPath() + "' && { " + command + " ; } >" + tag + ".out 2>&1; echo $? >" +
+                         tag + ".tmp; mv " + tag + ".tmp " + tag + ".status";
+    WriteFileBytes(dir.File(tag + ".sh"), script);
+    std::string line = "/bin/sh " + dir.UnixPath() + "/" + tag + ".sh";
+    std::vector<char> commandLine(line.begin(), line.end());
+    commandLine.push_back('\0');
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process))
+        return -1;
+    if (process.hProcess)
+        CloseHandle(process.hProcess);
+    if (process.hThread)
+        CloseHandle(process.hThread);
+    DWORD start = GetTickCount();
+    while (GetFileAttributesA(status.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - start > timeoutMs)
+            return -1;
+        Sleep(5);
+    }
+    if (output)
+        *output = ReadFileBytes(dir.File(tag + ".out"));
+    return atoi(ReadFileBytes(status).c_str());
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    std::string bytes;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file)
+        return bytes;
+    char chunk[65536];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.append(chunk, n);
+    fclose(file);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    FILE* file = fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return fclose(file) == 0 && ok;
+}

@@ -1,0 +1,31 @@
+// Helpers for tests that check files with the host's own tools (sox, mpg123): CHostDir, a
+// scratch folder both sides can reach, and RunHost, which runs a shell command on the host.
+#pragma once
+#include <windows.h>
+#include <string>
+
+// A fresh folder under the host's /tmp, removed with everything in it at the end.
+class CHostDir {
+public:
+    CHostDir();
+    ~CHostDir();
+    CHostDir(const CHostDir&) = delete;
+    CHostDir& operator=(const CHostDir&) = delete;
+
+    const std::string& UnixPath() const { return m_unix; }
+    const std::string& WindowsPath() const { return m_windows; }
+    // The Windows path of a file in the folder.
+    std::string File(const std::string& name) const { return m_windows + "\\" + name; }
+
+private:
+    std::string m_unix;
+    std::string m_windows;
+};
+
+// Runs `command` with /bin/sh in `dir` and waits for it (at most `timeoutMs`). Returns the
+// exit status, or -1 when it did not finish; `output` gets its stdout and stderr.
+int RunHost(const CHostDir& dir, const std::string& command, std::string* output = nullptr, DWORD timeoutMs = 20000);
+
+// Reads a whole file; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
