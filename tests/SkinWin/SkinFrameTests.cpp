@@ -391,3 +391,38 @@ TEST_F(SkinFrame, SystemMenuPicksArriveAsCommands)
     SendMessageA(wnd, WM_COMMAND, 0x0010, reinterpret_cast<LPARAM>(wnd));
     EXPECT_EQ((std::vector<UINT>{0x20010, 0x11234, 0x10010}), g_received);
 }
+
+namespace {
+
+int g_menuTicks = 0;
+
+// Runs inside the pop-up menu's loop: picks the last item of the menu with the keyboard.
+void CALLBACK PickLastMenuItem(HWND, UINT, UINT_PTR id, DWORD)
+{
+    if (++g_menuTicks > 50 || FindWindowA("#32768", nullptr)) {
+        KillTimer(nullptr, id);
+        for (WORD key : {WORD(VK_END), WORD(VK_RETURN)}) {
+            keybd_event(static_cast<BYTE>(key), 0, 0, 0);
+            keybd_event(static_cast<BYTE>(key), 0, KEYEVENTF_KEYUP, 0);
+        }
+    }
+}
+
+} // namespace
+
+TEST_F(SkinFrame, PopupSystemMenuReachesTheWindowsOwnEntry)
+{
+    MakeWindow();
+    HMENU menu = GetSystemMenu(wnd, FALSE);
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, 0x0010, "About");
+    Install();
+    g_received.clear();
+    g_menuTicks = 0;
+    SetTimer(nullptr, 0, 50, PickLastMenuItem);
+    CRect rc = Rect();
+    SendMessageA(wnd, WM_NCRBUTTONDOWN, HTCAPTION, MAKELPARAM(rc.left + 100, rc.top + 10));
+    PumpUntil([] { return !g_received.empty(); }, 3000);
+    ASSERT_FALSE(g_received.empty());
+    EXPECT_EQ(0x20010u, g_received.back());
+}
