@@ -426,3 +426,41 @@ TEST_F(SkinFrame, PopupSystemMenuReachesTheWindowsOwnEntry)
     ASSERT_FALSE(g_received.empty());
     EXPECT_EQ(0x20010u, g_received.back());
 }
+
+namespace {
+
+void MouseTo(int x, int y, DWORD buttons = 0)
+{
+    SetCursorPos(x, y);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = buttons;
+    if (buttons)
+        SendInput(1, &input, sizeof input);
+}
+
+} // namespace
+
+TEST_F(SkinFrame, CaptionDragAndCloseWithTheRealMouse)
+{
+    MakeWindow(WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU);
+    Install();
+    CRect before = Rect();
+    MouseTo(before.left + 150, before.top + 12);
+    PumpUntil([] { return false; }, 100);
+    MouseTo(before.left + 150, before.top + 12, MOUSEEVENTF_LEFTDOWN);
+    for (int step = 1; step <= 4; ++step)
+        MouseTo(before.left + 150 + 10 * step, before.top + 12 + 5 * step, MOUSEEVENTF_MOVE);
+    MouseTo(before.left + 190, before.top + 32, MOUSEEVENTF_LEFTUP);
+    PumpUntil([this, before] { return Rect().left == before.left + 40; }, 3000);
+    EXPECT_EQ(before.left + 40, Rect().left);
+    EXPECT_EQ(before.top + 20, Rect().top);
+
+    CRect moved = Rect();
+    g_received.clear();
+    MouseTo(moved.right - 25, moved.top + 10);
+    MouseTo(moved.right - 25, moved.top + 10, MOUSEEVENTF_LEFTDOWN);
+    MouseTo(moved.right - 25, moved.top + 10, MOUSEEVENTF_LEFTUP);
+    PumpUntil([] { return !g_received.empty(); }, 3000);
+    EXPECT_EQ(std::vector<UINT>{WM_CLOSE}, g_received);
+}
