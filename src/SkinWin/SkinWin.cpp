@@ -8,7 +8,7 @@ namespace {
 const int PROFILE_BUFFER = 1000;
 const int MAX_COLOUR_FIELD = 255;
 const COLORREF DEFAULT_BAR_COLOUR = RGB(207, 207, 207);
-// The icon and the caption's client strip start this far below the window's top.
+// The small icon and the caption's hit zone start this far below the window's top.
 const int ICON_TOP = 5;
 const UINT TITLE_FORMAT = DT_SINGLELINE | DT_VCENTER | DT_WORD_ELLIPSIS;
 
@@ -421,8 +421,11 @@ void CSkinWin::DrawIcon(CDC* dc)
 
 void CSkinWin::DrawTitle(CDC* dc, int width)
 {
-    if (m_strTitle.IsEmpty())
-        CWnd::FromHandle(m_hWnd)->GetWindowText(m_strTitle);
+    if (m_strTitle.IsEmpty()) {
+        int length = ::GetWindowTextLengthA(m_hWnd);
+        ::GetWindowTextA(m_hWnd, m_strTitle.GetBuffer(length + 1), length + 1);
+        m_strTitle.ReleaseBuffer();
+    }
     dc->SetTextColor(m_bActive ? m_crTitleText : m_crInactiveTitleText);
     dc->SetBkMode(TRANSPARENT);
     // The small-caption height as the font's cell height: read as tenths of a point it gives a

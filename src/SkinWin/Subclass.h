@@ -23,9 +23,6 @@ public:
     HWND m_hWnd = nullptr;
     WNDPROC m_pOldWndProc = nullptr;
     CSubclassWnd* m_pNext = nullptr;
-
-    friend class CSubclassWndMap;
-    friend LRESULT CALLBACK HookWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 };
 
 class CSubclassWndMap : public CMapPtrToPtr {

@@ -391,3 +391,76 @@ TEST_F(SkinFrame, SystemMenuPicksArriveAsCommands)
     SendMessageA(wnd, WM_COMMAND, 0x0010, reinterpret_cast<LPARAM>(wnd));
     EXPECT_EQ((std::vector<UINT>{0x20010, 0x11234, 0x10010}), g_received);
 }
+
+namespace {
+
+int g_menuTicks = 0;
+
+// Runs inside the pop-up menu's loop: picks the last item of the menu with the keyboard.
+void CALLBACK PickLastMenuItem(HWND, UINT, UINT_PTR id, DWORD)
+{
+    if (++g_menuTicks > 50 || FindWindowA("#32768", nullptr)) {
+        KillTimer(nullptr, id);
+        for (WORD key : {WORD(VK_END), WORD(VK_RETURN)}) {
+            keybd_event(static_cast<BYTE>(key), 0, 0, 0);
+            keybd_event(static_cast<BYTE>(key), 0, KEYEVENTF_KEYUP, 0);
+        }
+    }
+}
+
+} // namespace
+
+TEST_F(SkinFrame, PopupSystemMenuReachesTheWindowsOwnEntry)
+{
+    MakeWindow();
+    HMENU menu = GetSystemMenu(wnd, FALSE);
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, 0x0010, "About");
+    Install();
+    g_received.clear();
+    g_menuTicks = 0;
+    SetTimer(nullptr, 0, 50, PickLastMenuItem);
+    CRect rc = Rect();
+    SendMessageA(wnd, WM_NCRBUTTONDOWN, HTCAPTION, MAKELPARAM(rc.left + 100, rc.top + 10));
+    PumpUntil([] { return !g_received.empty(); }, 3000);
+    ASSERT_FALSE(g_received.empty());
+    EXPECT_EQ(0x20010u, g_received.back());
+}
+
+namespace {
+
+void MouseTo(int x, int y, DWORD buttons = 0)
+{
+    SetCursorPos(x, y);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = buttons;
+    if (buttons)
+        SendInput(1, &input, sizeof input);
+}
+
+} // namespace
+
+TEST_F(SkinFrame, CaptionDragAndCloseWithTheRealMouse)
+{
+    MakeWindow(WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU);
+    Install();
+    CRect before = Rect();
+    MouseTo(before.left + 150, before.top + 12);
+    PumpUntil([] { return false; }, 100);
+    MouseTo(before.left + 150, before.top + 12, MOUSEEVENTF_LEFTDOWN);
+    for (int step = 1; step <= 4; ++step)
+        MouseTo(before.left + 150 + 10 * step, before.top + 12 + 5 * step, MOUSEEVENTF_MOVE);
+    MouseTo(before.left + 190, before.top + 32, MOUSEEVENTF_LEFTUP);
+    PumpUntil([this, before] { return Rect().left == before.left + 40; }, 3000);
+    EXPECT_EQ(before.left + 40, Rect().left);
+    EXPECT_EQ(before.top + 20, Rect().top);
+
+    CRect moved = Rect();
+    g_received.clear();
+    MouseTo(moved.right - 25, moved.top + 10);
+    MouseTo(moved.right - 25, moved.top + 10, MOUSEEVENTF_LEFTDOWN);
+    MouseTo(moved.right - 25, moved.top + 10, MOUSEEVENTF_LEFTUP);
+    PumpUntil([] { return !g_received.empty(); }, 3000);
+    EXPECT_EQ(std::vector<UINT>{WM_CLOSE}, g_received);
+}
