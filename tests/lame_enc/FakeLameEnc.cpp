@@ -1,10 +1,10 @@
 // A stand-in lame_enc.dll for the engine's tests, built in several variants. Its "MP3" output
-// is the PCM it was given, so a test can compare the file with what was recorded; every call
-// is appended to "calls.log" in the current folder. Variants (compile definitions):
-// FAKE_WITHOUT_INFOTAG omits beWriteInfoTag, FAKE_WITHOUT_DEINIT omits beDeinitStream,
-// FAKE_ENCODE_FAILS fails every beEncodeChunk after the first, FAKE_DEINIT_FAILS fails
-// beDeinitStream.
+// is the PCM it was given and a flush gives "END!", so a test can compare the file with what
+// was recorded; every call is appended to "calls.log" in the current folder. Variants:
+// FAKE_WITHOUT_INFOTAG and FAKE_WITHOUT_DEINIT omit that entry point, FAKE_ENCODE_FAILS fails
+// every beEncodeChunk after the first, FAKE_DEINIT_FAILS fails beDeinitStream.
 #include "lame_enc/LameEncInterface.h"
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -12,23 +12,17 @@
 
 namespace {
 
-const BYTE kEndMark[] = {'E', 'N', 'D', '!'};
 DWORD g_nStreams = 0;
 DWORD g_nEncodes = 0;
 
-void Log(const char* format, unsigned long a = 0, unsigned long b = 0)
+void Log(const char* format, ...)
 {
     if (FILE* f = std::fopen("calls.log", "ab")) {
-        std::fprintf(f, format, a, b);
+        va_list args;
+        va_start(args, format);
+        std::vfprintf(f, format, args);
+        va_end(args);
         std::fputc('\n', f);
-        std::fclose(f);
-    }
-}
-
-void LogName(const char* call, unsigned long hStream, const char* name)
-{
-    if (FILE* f = std::fopen("calls.log", "ab")) {
-        std::fprintf(f, "%s %lu %s\n", call, hStream, name);
         std::fclose(f);
     }
 }
@@ -40,11 +34,10 @@ FAKE_EXPORT BE_ERR beInitStream(PBE_CONFIG pbeConfig, PDWORD pdwSamples, PDWORD 
     const BE_LAME_CONFIG& lame = pbeConfig->format.LHV1;
     if (pbeConfig->dwConfig != BE_CONFIG_LAME || lame.dwStructSize != sizeof(BE_CONFIG))
         return BE_ERR_INVALID_FORMAT;
-    const DWORD nChannels = lame.nMode == BE_MP3_MODE_MONO ? 1 : 2;
-    *pdwSamples = 576 * nChannels;
+    *pdwSamples = lame.nMode == BE_MP3_MODE_MONO ? 576 : 1152;
     *pdwBufferSize = *pdwSamples * sizeof(SHORT);
     *phbeStream = ++g_nStreams;
-    Log("beInitStream %lu mode=%lu", *phbeStream, lame.nMode);
+    Log("beInitStream %lu mode=%ld", *phbeStream, lame.nMode);
     return BE_ERR_SUCCESSFUL;
 }
 
@@ -54,8 +47,6 @@ FAKE_EXPORT BE_ERR beEncodeChunk(HBE_STREAM hbeStream, DWORD nSamples, PSHORT pS
 #ifdef FAKE_ENCODE_FAILS
     if (++g_nEncodes > 1)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
-#else
-    ++g_nEncodes;
 #endif
     std::memcpy(pOutput, pSamples, nSamples * sizeof(SHORT));
     *pdwOutput = nSamples * sizeof(SHORT);
@@ -69,8 +60,8 @@ FAKE_EXPORT BE_ERR beDeinitStream(HBE_STREAM hbeStream, PBYTE pOutput, PDWORD pd
 #ifdef FAKE_DEINIT_FAILS
     return BE_ERR_BUFFER_TOO_SMALL;
 #endif
-    std::memcpy(pOutput, kEndMark, sizeof(kEndMark));
-    *pdwOutput = sizeof(kEndMark);
+    *pdwOutput = 4;
+    std::memcpy(pOutput, "END!", *pdwOutput);
     return BE_ERR_SUCCESSFUL;
 }
 #endif
@@ -83,27 +74,19 @@ FAKE_EXPORT BE_ERR beCloseStream(HBE_STREAM hbeStream)
 
 FAKE_EXPORT VOID beVersion(PBE_VERSION pbeVersion)
 {
-    std::memset(pbeVersion, 0, sizeof(*pbeVersion));
-    pbeVersion->byDLLMajorVersion = 9;
-    pbeVersion->byDLLMinorVersion = 8;
-    pbeVersion->byMajorVersion = 7;
-    pbeVersion->byMinorVersion = 6;
-    pbeVersion->byDay = 5;
-    pbeVersion->byMonth = 4;
-    pbeVersion->wYear = 2003;
-    std::strcpy(pbeVersion->zHomepage, "http://fake.example");
+    *pbeVersion = {9, 8, 7, 6, 5, 4, 2003, "http://fake.example"};
 }
 
 FAKE_EXPORT BE_ERR beWriteVBRHeader(LPCSTR lpszFileName)
 {
-    LogName("beWriteVBRHeader", 0, lpszFileName);
+    Log("beWriteVBRHeader 0 %s", lpszFileName);
     return BE_ERR_SUCCESSFUL;
 }
 
 #ifndef FAKE_WITHOUT_INFOTAG
 FAKE_EXPORT BE_ERR beWriteInfoTag(HBE_STREAM hbeStream, LPCSTR lpszFileName)
 {
-    LogName("beWriteInfoTag", hbeStream, lpszFileName);
+    Log("beWriteInfoTag %lu %s", hbeStream, lpszFileName);
     return BE_ERR_SUCCESSFUL;
 }
 #endif

@@ -4,6 +4,6 @@
 set -euo pipefail
 check="python3 $(dirname "$0")/../tools/check_mp3.py"
 cd "$1"
-$check dll_mono.mp3 --channels 1 --samples 44100 --tone 1000 --tag
-$check dll_stereo.mp3 --channels 2 --samples 44433 --tone 440,1000 --tag
-$check dll_short.mp3 --channels 1 --samples 300 --tag
+$check dll_mono.mp3 1 44100 1000
+$check dll_stereo.mp3 2 44433 440,1000
+$check dll_short.mp3 1 300
