@@ -1,5 +1,6 @@
 // Hook chains on real windows: message order, Default() through nested sends, unhooking in
 // any order, WM_NCDESTROY, destruction of a hooked object, and misuse that must stay harmless.
+#include "SkinTestSupport.h"
 #include "SkinWin/Subclass.h"
 #include "support/Sinks.h"
 #include <gtest/gtest.h>
@@ -59,26 +60,13 @@ class SubclassTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static ATOM atom = [] {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = OwnProc;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = "KorvalinHookTest";
-            return RegisterClassA(&wc);
-        }();
-        ASSERT_NE(0, atom);
-        wnd = CreateWindowExA(0, "KorvalinHookTest", "hook", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
+        wnd = MakeTestWindow("KorvalinHookTest", OwnProc, WS_POPUP, {0, 0, 50, 50});
         ASSERT_NE(nullptr, wnd);
         g_log.clear();
         g_hookedAtNcDestroy.clear();
         g_watched.clear();
     }
-    void TearDown() override
-    {
-        if (IsWindow(wnd))
-            DestroyWindow(wnd);
-    }
+    void TearDown() override { DestroyWindow(wnd); }
     WNDPROC Proc() const { return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)); }
     std::vector<std::string> Probe(WPARAM id, LRESULT* result = nullptr)
     {
@@ -122,9 +110,8 @@ TEST_F(SubclassTest, DefaultPassesTheOuterMessageAfterANestedSend)
 TEST_F(SubclassTest, UnhookingFirstMiddleAndLast)
 {
     CRecordingHook a("A"), b("B"), c("C");
-    a.HookWindow(wnd);
-    b.HookWindow(wnd);
-    c.HookWindow(wnd);
+    for (CRecordingHook* hook : {&a, &b, &c})
+        hook->HookWindow(wnd);
 
     EXPECT_TRUE(b.HookWindow(static_cast<HWND>(nullptr)));
     EXPECT_FALSE(b.IsHooked());
@@ -211,7 +198,7 @@ TEST_F(SubclassTest, MisuseStaysHarmlessAndIsReportedInDebugBuilds)
     EXPECT_FALSE(c.IsHooked());
 
     // A window that carries the hook procedure without a chain gets the default handling.
-    HWND other = CreateWindowExA(0, "KorvalinHookTest", "x", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
+    HWND other = MakeTestWindow("KorvalinHookTest", OwnProc, WS_POPUP, {0, 0, 5, 5});
     SetWindowLongPtrA(other, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HookWndProc));
     EXPECT_EQ(0, SendMessageA(other, WM_PROBE, 0, 0));
     SetWindowLongPtrA(other, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnProc));
