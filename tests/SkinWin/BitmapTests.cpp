@@ -133,15 +133,6 @@ TEST_F(DrawingTest, DrawTransparentBitmapKeepsTheDestinationUnderKeyPixels)
     EXPECT_EQ(Hex(RGB(0, 0, 0)), Hex(GetTextColor(surface.dc)));
 }
 
-TEST_F(DrawingTest, DrawWithTransWithoutKeyInThePartIsAPlainCopy)
-{
-    CRect part(1, 0, 6, 1), withKey(0, 0, 3, 3);
-    image.DrawWithTrans(&surface.dc, 0, 0, &part, KEY, TRUE);
-    ExpectPixels(surface, 0, 0, 5, 1, [](int x, int y) { return Source(x + 1, y); }, "no key");
-    image.DrawWithTrans(&surface.dc, 0, 5, &withKey, KEY, FALSE);
-    EXPECT_EQ(Hex(KEY), Hex(surface.Pixel(0, 5)));
-}
-
 // Regions: one rectangle per run per row, at every depth.
 class RegionFromBitmap : public ::testing::TestWithParam<int> {};
 

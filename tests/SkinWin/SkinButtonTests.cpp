@@ -46,22 +46,27 @@ protected:
         std::string ini = folder.WriteText("theme.ini", "[Buttons]\nBitmap=button.bmp\n" + borders);
         ASSERT_TRUE(skin.LoadFromTheme(ini.c_str()));
     }
-    void MakeButton(CButtonSkin* withSkin)
+    void MakeButton(bool skinned = true)
     {
+        if (skinned)
+            LoadSkin("");
         parent = MakeTestWindow("KorvalinSkinButtonParent", ParentProc, WS_POPUP | WS_VISIBLE, {50, 50, 250, 150});
         HWND control = MakeTestWindow("Button", nullptr, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, {10, 10, 110, 30},
                                       parent, 1234);
         ASSERT_NE(nullptr, control);
         ASSERT_TRUE(button.SubclassWindow(control));
-        button.SetSkin(withSkin);
+        EXPECT_EQ(skinned, button.SetSkin(skinned ? &skin : nullptr) != FALSE);
         SetForegroundWindow(parent);
         UpdateWindow(parent);
         UpdateWindow(control);
     }
     COLORREF ButtonPixel(int x, int y) { return WindowPixel(button.m_hWnd, x, y, true); }
-    void Send(UINT msg, int x, int y, WPARAM wParam = 0)
+    void Send(UINT msg, int x, int y) { SendMessageA(button.m_hWnd, msg, 0, MAKELPARAM(x, y)); }
+    // Mouse messages at the given columns of the button's middle row.
+    void Mouse(std::initializer_list<std::pair<UINT, int>> steps)
     {
-        SendMessageA(button.m_hWnd, msg, wParam, MAKELPARAM(x, y));
+        for (const auto& step : steps)
+            Send(step.first, step.second, 10);
     }
 
     CTempFolder folder;
@@ -117,19 +122,9 @@ TEST_F(SkinButtonTest, NineSliceKeepsCornersAndStretchesEdges)
     EXPECT_EQ(10, GetBValue(surface.Pixel(150, 1)));
 }
 
-TEST_F(SkinButtonTest, RuntimeClassAndSkinBinding)
-{
-    EXPECT_STREQ("CSkinButton", button.GetRuntimeClass()->m_lpszClassName);
-    EXPECT_TRUE(button.IsKindOf(RUNTIME_CLASS(CButton)));
-    EXPECT_FALSE(button.SetSkin(nullptr));
-    EXPECT_TRUE(button.SetSkin(&skin));
-    EXPECT_EQ(Hex(GetSysColor(COLOR_BTNTEXT)), Hex(button.m_crText));
-}
-
 TEST_F(SkinButtonTest, MagentaPixelsAreOutsideTheRegionAndIgnoreThePointer)
 {
-    LoadSkin("");
-    MakeButton(&skin);
+    MakeButton();
     EXPECT_FALSE(InWindowRegion(button.m_hWnd, 0, 0));
     EXPECT_TRUE(InWindowRegion(button.m_hWnd, 1, 0));
     EXPECT_TRUE(InWindowRegion(button.m_hWnd, 99, 19));
@@ -147,19 +142,13 @@ TEST_F(SkinButtonTest, MagentaPixelsAreOutsideTheRegionAndIgnoreThePointer)
 
 TEST_F(SkinButtonTest, PressLeaveReleaseSendsNothingReenterSendsOne)
 {
-    LoadSkin("");
-    MakeButton(&skin);
+    MakeButton();
     Send(WM_LBUTTONDOWN, 50, 10);
     EXPECT_EQ(Hex(StripPixel(110, 4)), Hex(ButtonPixel(10, 4)));
     EXPECT_EQ(button.m_hWnd, GetFocus());
-    Send(WM_MOUSEMOVE, 150, 10);
-    Send(WM_LBUTTONUP, 150, 10);
+    Mouse({{WM_MOUSEMOVE, 150}, {WM_LBUTTONUP, 150}});
     EXPECT_TRUE(g_commands.empty());
-
-    Send(WM_LBUTTONDOWN, 50, 10);
-    Send(WM_MOUSEMOVE, 150, 10);
-    Send(WM_MOUSEMOVE, 50, 10);
-    Send(WM_LBUTTONUP, 50, 10);
+    Mouse({{WM_LBUTTONDOWN, 50}, {WM_MOUSEMOVE, 150}, {WM_MOUSEMOVE, 50}, {WM_LBUTTONUP, 50}});
     ASSERT_EQ(1u, g_commands.size());
     EXPECT_EQ(1234u, g_commands[0].wParam);
     EXPECT_EQ(reinterpret_cast<LPARAM>(button.m_hWnd), g_commands[0].lParam);
@@ -170,12 +159,8 @@ TEST_F(SkinButtonTest, PressLeaveReleaseSendsNothingReenterSendsOne)
 
 TEST_F(SkinButtonTest, DoubleClickAndSpaceBar)
 {
-    LoadSkin("");
-    MakeButton(&skin);
-    Send(WM_LBUTTONDOWN, 50, 10);
-    Send(WM_LBUTTONUP, 50, 10);
-    Send(WM_LBUTTONDBLCLK, 50, 10);
-    Send(WM_LBUTTONUP, 50, 10);
+    MakeButton();
+    Mouse({{WM_LBUTTONDOWN, 50}, {WM_LBUTTONUP, 50}, {WM_LBUTTONDBLCLK, 50}, {WM_LBUTTONUP, 50}});
     EXPECT_EQ(1u, g_commands.size());
 
     g_commands.clear();
@@ -190,8 +175,7 @@ TEST_F(SkinButtonTest, DoubleClickAndSpaceBar)
 
 TEST_F(SkinButtonTest, DisabledLookWithGreyTextWhateverTheFlags)
 {
-    LoadSkin("");
-    MakeButton(&skin);
+    MakeButton();
     EnableWindow(button.m_hWnd, FALSE);
     EXPECT_NE(0u, button.GetStyle() & WS_DISABLED);
     button.m_bHover = button.m_bPressed = TRUE;
@@ -210,12 +194,15 @@ TEST_F(SkinButtonTest, DisabledLookWithGreyTextWhateverTheFlags)
 
 TEST_F(SkinButtonTest, WithoutASkinTheButtonStillClicks)
 {
-    MakeButton(nullptr);
+    EXPECT_STREQ("CSkinButton", button.GetRuntimeClass()->m_lpszClassName);
+    EXPECT_TRUE(button.IsKindOf(RUNTIME_CLASS(CButton)));
+    MakeButton(false);
     EXPECT_FALSE(InWindowRegion(button.m_hWnd, 50, 10));
     Send(WM_MOUSEMOVE, 50, 10);
     EXPECT_FALSE(button.m_bHover);
-    Send(WM_LBUTTONDOWN, 50, 10);
-    Send(WM_LBUTTONUP, 50, 10);
+    Mouse({{WM_LBUTTONDOWN, 50}, {WM_LBUTTONUP, 50}});
     EXPECT_EQ(1u, g_commands.size());
+    EXPECT_TRUE(button.SetSkin(&skin));
+    EXPECT_EQ(Hex(GetSysColor(COLOR_BTNTEXT)), Hex(button.m_crText));
 }
 

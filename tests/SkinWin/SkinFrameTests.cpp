@@ -16,6 +16,8 @@ COLORREF CloseCell(int x, int) { return RGB(x, 0, 150); }
 const COLORREF TITLE = RGB(0, 255, 0);
 const COLORREF INACTIVE_TITLE = RGB(255, 255, 0);
 const int W = 400, H = 300;
+const DWORD SIZABLE = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+const DWORD FIXED_SIZE = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 
 std::vector<UINT> g_received;
 
@@ -54,11 +56,15 @@ protected:
             "[Button3]\nButtonImage=min.bmp\nAction=2\nXCoord=90\nYCoord=5\n"
             "[Colours]\nTitleText=0 255 0\nInactiveTitleText=255 255 0\n");
     }
-    void MakeWindow(DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+    void MakeWindow(DWORD style = SIZABLE)
     {
         wnd = MakeTestWindow("KorvalinSkinFrameTest", FrameOwnProc, style, {100, 100, 100 + W, 100 + H});
         ASSERT_NE(nullptr, wnd);
         frame.m_hWnd = wnd;
+        HMENU menu = GetSystemMenu(wnd, FALSE);
+        ASSERT_NE(nullptr, menu);
+        AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(menu, MF_STRING, 0x0010, "About");
     }
     void Install(const std::string& extra = "UsesTran=1\n")
     {
@@ -70,6 +76,11 @@ protected:
         SetForegroundWindow(wnd);
         PumpUntil([] { return false; }, 100);
     }
+    void Open(DWORD style = SIZABLE, const std::string& extra = "UsesTran=1\n")
+    {
+        MakeWindow(style);
+        Install(extra);
+    }
     COLORREF Pixel(int x, int y) { return WindowPixel(wnd, x, y); }
     UINT Hit(int x, int y)
     {
@@ -78,8 +89,17 @@ protected:
     CRect Rect()
     {
         CRect rc;
-        GetWindowRect(wnd, &rc);
+        frame.GetWindowRect(&rc);
         return rc;
+    }
+    struct HitCase {
+        int x, y;
+        UINT code;
+    };
+    void ExpectHits(std::initializer_list<HitCase> cases)
+    {
+        for (const HitCase& c : cases)
+            EXPECT_EQ(c.code, Hit(c.x, c.y)) << "at " << c.x << "," << c.y;
     }
     int CaptionPixels(COLORREF colour, int x0 = 30, int x1 = 300)
     {
@@ -114,8 +134,7 @@ TEST_F(SkinFrame, TopSlicingOfTheWorkedExample)
 
 TEST_F(SkinFrame, CaptionButtonOfTheWorkedExample)
 {
-    MakeWindow();
-    Install();
+    Open();
     EXPECT_EQ(CRect(370, 5, 391, 26), skin.GetButtonRect(BTN_CLOSE));
     EXPECT_EQ(CRect(340, 5, 355, 20), skin.GetButtonRect(BTN_MAXIMIZE));
     EXPECT_EQ(CRect(310, 5, 322, 17), skin.GetButtonRect(BTN_MINIMIZE));
@@ -157,8 +176,7 @@ TEST_F(SkinFrame, InstallNeedsALoadedSkinTakesTheStylesAndSizesTheClientArea)
 
 TEST_F(SkinFrame, FramePixelsActiveAndInactive)
 {
-    MakeWindow();
-    Install();
+    Open();
     for (BOOL active : {TRUE, FALSE}) {
         LRESULT allowed = SendMessageA(wnd, WM_NCACTIVATE, active, 0);
         EXPECT_TRUE(active || allowed);
@@ -178,8 +196,7 @@ TEST_F(SkinFrame, FramePixelsActiveAndInactive)
 
 TEST_F(SkinFrame, TitleChangesShowAtOnceAndStopBeforeTheEndSlice)
 {
-    MakeWindow();
-    Install();
+    Open();
     SendMessageA(wnd, WM_NCACTIVATE, TRUE, 0);
     std::string longTitle(200, 'W');
     EXPECT_EQ(0, SendMessageA(wnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(longTitle.c_str())));
@@ -196,8 +213,7 @@ TEST_F(SkinFrame, TitleChangesShowAtOnceAndStopBeforeTheEndSlice)
 
 TEST_F(SkinFrame, RegionCutsTheTopCornersOnlyWithTheTransparentColour)
 {
-    MakeWindow();
-    Install("UsesTran=1\n");
+    Open(SIZABLE, "UsesTran=1\n");
     SetWindowPos(wnd, nullptr, 0, 0, W, H + 10, SWP_NOMOVE | SWP_NOZORDER);
     EXPECT_FALSE(InWindowRegion(wnd, 0, 0));
     EXPECT_TRUE(InWindowRegion(wnd, 1, 0));
@@ -211,8 +227,7 @@ TEST_F(SkinFrame, RegionCutsTheTopCornersOnlyWithTheTransparentColour)
 
 TEST_F(SkinFrame, WithoutTransparencyTheWindowIsRectangular)
 {
-    MakeWindow();
-    Install("UsesTran=0\n");
+    Open(SIZABLE, "UsesTran=0\n");
     SendMessageA(wnd, WM_NCPAINT, 1, 0);
     for (POINT corner : {POINT{0, 0}, POINT{W - 1, 0}, POINT{0, H - 1}, POINT{W - 1, H - 1}})
         EXPECT_TRUE(InWindowRegion(wnd, corner.x, corner.y)) << corner.x << "," << corner.y;
@@ -220,35 +235,23 @@ TEST_F(SkinFrame, WithoutTransparencyTheWindowIsRectangular)
 
 TEST_F(SkinFrame, HitTestTableInOrder)
 {
-    MakeWindow();
-    Install();
+    Open();
     int cx = GetSystemMetrics(SM_CXSMICON);
-    const struct { int x, y; UINT code; } cases[] = {
+    ExpectHits({
         {375, 10, HTCLOSE}, {345, 10, HTMAXBUTTON}, {315, 10, HTMINBUTTON}, {4, 5, HTSYSMENU}, {4 + cx - 1, 6, HTSYSMENU},
         {1, 1, HTTOPLEFT}, {W - 2, 10, HTTOPRIGHT}, {W - 4, 29, HTTOPRIGHT}, {1, H - 1, HTBOTTOMLEFT},
         {W - 1, H - 1, HTBOTTOMRIGHT}, {0, 100, HTLEFT}, {W - 3, 100, HTRIGHT}, {W - 4, 100, HTCLIENT},
         {200, H - 2, HTBOTTOM}, {200, 3, HTTOP}, {200, 4, HTCLIENT}, {200, 5, HTCAPTION}, {200, 29, HTCAPTION},
         {200, 30, HTCLIENT},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.code, Hit(c.x, c.y)) << "at " << c.x << "," << c.y;
-
+    });
     SendMessageA(wnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-    CRect rc = Rect();
-    EXPECT_EQ(static_cast<UINT>(HTCLIENT), Hit(1, 1));
-    EXPECT_EQ(static_cast<UINT>(HTCAPTION), Hit(200, 10));
-    EXPECT_EQ(static_cast<UINT>(HTCLOSE), Hit(rc.Width() - 25, 10));
+    ExpectHits({{1, 1, HTCLIENT}, {200, 10, HTCAPTION}, {Rect().Width() - 25, 10, HTCLOSE}});
 }
 
 TEST_F(SkinFrame, NotSizableWindowHasNoSizingZonesAndNoMaximizeButton)
 {
-    MakeWindow(WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU);
-    Install();
-    EXPECT_EQ(static_cast<UINT>(HTCLIENT), Hit(1, 1));
-    EXPECT_EQ(static_cast<UINT>(HTCLIENT), Hit(0, 100));
-    EXPECT_EQ(static_cast<UINT>(HTCLIENT), Hit(200, 2));
-    EXPECT_EQ(static_cast<UINT>(HTCAPTION), Hit(345, 10));
-    EXPECT_EQ(static_cast<UINT>(HTCAPTION), Hit(315, 10));
+    Open(FIXED_SIZE);
+    ExpectHits({{1, 1, HTCLIENT}, {0, 100, HTCLIENT}, {200, 2, HTCLIENT}, {345, 10, HTCAPTION}, {315, 10, HTCAPTION}});
     CRect before = Rect();
     SendMessageA(wnd, WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
     EXPECT_EQ(before, Rect());
@@ -256,8 +259,7 @@ TEST_F(SkinFrame, NotSizableWindowHasNoSizingZonesAndNoMaximizeButton)
 
 TEST_F(SkinFrame, CloseButtonCellsAndCloseFollowingTheReleasePoint)
 {
-    MakeWindow();
-    Install();
+    Open();
     SendMessageA(wnd, WM_NCACTIVATE, TRUE, 0);
     const struct { UINT msg; WPARAM hit; int cell; } steps[] = {
         {WM_NCMOUSEMOVE, HTCLOSE, 2}, {WM_NCLBUTTONDOWN, HTCLOSE, 1}, {WM_NCMOUSEMOVE, HTCAPTION, 0},
@@ -275,11 +277,7 @@ TEST_F(SkinFrame, CloseButtonCellsAndCloseFollowingTheReleasePoint)
 
 TEST_F(SkinFrame, MaximizeRestoreAndMinimizeThroughButtonsDoubleClickAndCommands)
 {
-    MakeWindow();
-    HMENU menu = GetSystemMenu(wnd, FALSE);
-    ASSERT_NE(nullptr, menu);
-    AppendMenuA(menu, MF_STRING, 0x0010, "About");
-    Install();
+    Open();
     CRect normal = Rect(), work;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     // System-menu picks arrive as WM_COMMAND.
@@ -295,8 +293,9 @@ TEST_F(SkinFrame, MaximizeRestoreAndMinimizeThroughButtonsDoubleClickAndCommands
         SendMessageA(wnd, steps[i].msg, steps[i].wParam, 0);
         EXPECT_EQ(steps[i].state, skin.m_nWinState) << "step " << i;
         EXPECT_EQ(steps[i].state == WINSTATE_MINIMIZED, IsIconic(wnd) != 0) << "step " << i;
-        if (steps[i].state != WINSTATE_MINIMIZED)
+        if (steps[i].state != WINSTATE_MINIMIZED) {
             EXPECT_EQ(steps[i].state == WINSTATE_MAXIMIZED ? work : normal, Rect()) << "step " << i;
+        }
     }
     // The window's own entry and other commands reach its procedure.
     g_received.clear();
@@ -326,11 +325,7 @@ void CALLBACK PickLastMenuItem(HWND, UINT, UINT_PTR id, DWORD)
 
 TEST_F(SkinFrame, PopupSystemMenuReachesTheWindowsOwnEntry)
 {
-    MakeWindow();
-    HMENU menu = GetSystemMenu(wnd, FALSE);
-    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(menu, MF_STRING, 0x0010, "About");
-    Install();
+    Open();
     g_received.clear();
     g_menuTicks = 0;
     SetTimer(nullptr, 0, 50, PickLastMenuItem);
@@ -357,8 +352,7 @@ void MouseTo(int x, int y, DWORD buttons = 0)
 
 TEST_F(SkinFrame, CaptionDragAndCloseWithTheRealMouse)
 {
-    MakeWindow(WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU);
-    Install();
+    Open(FIXED_SIZE);
     CRect before = Rect();
     MouseTo(before.left + 150, before.top + 12);
     PumpUntil([] { return false; }, 100);

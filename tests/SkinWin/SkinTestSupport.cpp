@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -27,7 +29,7 @@ Image Encode(int bpp, int width, int height, const PixelFn& pixel)
     Image image;
     BITMAPINFOHEADER& h = image.info.header;
     h = {sizeof(BITMAPINFOHEADER), width, height, 1, static_cast<WORD>(bpp),
-         DWORD(bpp == 16 ? BI_BITFIELDS : BI_RGB)};
+         DWORD(bpp == 16 ? BI_BITFIELDS : BI_RGB), 0, 0, 0, 0, 0};
     std::vector<COLORREF> palette;
     int stride = ((width * bpp + 31) / 32) * 4;
     image.bits.resize(static_cast<size_t>(stride) * height);
@@ -119,25 +121,14 @@ CTempFolder::CTempFolder()
 
 CTempFolder::~CTempFolder()
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(Path("*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileA(Path(found.cFileName).c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(m_dir.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(m_dir, ignored);
 }
 
 std::string CTempFolder::Write(const std::string& name, const std::vector<unsigned char>& bytes) const
 {
     std::string path = Path(name);
-    if (FILE* file = fopen(path.c_str(), "wb")) {
-        fwrite(bytes.data(), 1, bytes.size(), file);
-        fclose(file);
-    }
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return path;
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-TEST(GetNextChar, StepsOverSingleAndDoubleByteCharactersAndStopsAtTheEnd)
+TEST(DoubleByteCharacters, GetNextCharStepsAndStopsAtTheEndPutCharWritesOneOrTwoBytes)
 {
     // A lead byte right before the terminator ends the string.
     const struct { char text[8]; std::vector<int> chars; int end; } cases[] = {
@@ -19,21 +19,17 @@ TEST(GetNextChar, StepsOverSingleAndDoubleByteCharactersAndStopsAtTheEnd)
             EXPECT_EQ(expected, GetNextChar(&p)) << c.text;
         EXPECT_EQ(text + c.end, p) << c.text;
     }
-    char* null = nullptr;
-    EXPECT_EQ(0, GetNextChar(nullptr));
-    EXPECT_EQ(0, GetNextChar(&null));
-    EXPECT_EQ(0, PutChar(nullptr, 'a'));
-    EXPECT_EQ(0, PutChar(&null, 'a'));
-}
-
-TEST(PutChar, WritesOneOrTwoBytes)
-{
     char buffer[4] = {};
     char* p = buffer;
     EXPECT_EQ(2, PutChar(&p, 0x82A0));
     EXPECT_EQ(1, PutChar(&p, 0x41));
     EXPECT_EQ(buffer + 3, p);
     EXPECT_EQ(std::string("\x82\xA0\x41"), std::string(buffer));
+    char* null = nullptr;
+    EXPECT_EQ(0, GetNextChar(nullptr));
+    EXPECT_EQ(0, GetNextChar(&null));
+    EXPECT_EQ(0, PutChar(nullptr, 'a'));
+    EXPECT_EQ(0, PutChar(&null, 'a'));
 }
 
 TEST(TrimString, RemovesSeparatorsAtBothEndsOnly)

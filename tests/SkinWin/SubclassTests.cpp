@@ -68,15 +68,14 @@ protected:
     }
     void TearDown() override { DestroyWindow(wnd); }
     WNDPROC Proc() const { return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)); }
-    std::vector<std::string> Probe(WPARAM id, LRESULT* result = nullptr)
+    std::vector<std::string> Probe(WPARAM id)
     {
         g_log.clear();
-        LRESULT r = SendMessageA(wnd, WM_PROBE, id, 0);
-        if (result)
-            *result = r;
+        result = SendMessageA(wnd, WM_PROBE, id, 0);
         return g_log;
     }
     HWND wnd = nullptr;
+    LRESULT result = 0;
 };
 
 using Log_ = std::vector<std::string>;
@@ -84,15 +83,18 @@ using Log_ = std::vector<std::string>;
 
 TEST_F(SubclassTest, NewestHookFirstThenOlderThenTheWindowsOwnProcedure)
 {
+    // The framework window's handle is taken as it is.
+    CWnd frame;
+    frame.Attach(wnd);
     CRecordingHook a("A"), b("B"), c("C");
-    EXPECT_TRUE(a.HookWindow(wnd));
+    EXPECT_TRUE(a.HookWindow(&frame));
+    frame.Detach();
     EXPECT_EQ(reinterpret_cast<WNDPROC>(HookWndProc), Proc());
     EXPECT_TRUE(b.HookWindow(wnd));
-    LRESULT result = 0;
-    EXPECT_EQ((Log_{"B:probe1", "A:probe1", "own:probe1"}), Probe(1, &result));
+    EXPECT_EQ((Log_{"B:probe1", "A:probe1", "own:probe1"}), Probe(1));
     EXPECT_EQ(1002, result);
     c.HookWindow(wnd);
-    EXPECT_EQ((Log_{"C:probe2", "B:probe2", "A:probe2", "own:probe2"}), Probe(2, &result));
+    EXPECT_EQ((Log_{"C:probe2", "B:probe2", "A:probe2", "own:probe2"}), Probe(2));
     EXPECT_EQ(1003, result);
     EXPECT_EQ(&c, GetHookMap().Lookup(wnd));
     EXPECT_EQ(OwnProc, c.m_pOldWndProc);
@@ -129,7 +131,9 @@ TEST_F(SubclassTest, UnhookingFirstMiddleAndLast)
     EXPECT_EQ((Log_{"own:probe3"}), Probe(3));
 
     EXPECT_TRUE(a.HookWindow(static_cast<HWND>(nullptr)));
+    EXPECT_TRUE(a.HookWindow(static_cast<CWnd*>(nullptr)));
     EXPECT_FALSE(a.IsHooked());
+    EXPECT_TRUE(a.IsKindOf(RUNTIME_CLASS(CSubclassWnd)));
 }
 
 TEST_F(SubclassTest, NcDestroyUnhooksEverythingBeforeTheOwnProcedureRuns)
@@ -160,19 +164,6 @@ TEST_F(SubclassTest, DestroyingAHookedObjectUnhooksIt)
         only.HookWindow(wnd);
     }
     EXPECT_EQ(OwnProc, Proc());
-}
-
-TEST_F(SubclassTest, HookWindowTakesTheFrameworkWindowsHandle)
-{
-    CWnd frame;
-    frame.Attach(wnd);
-    CRecordingHook a("A");
-    EXPECT_TRUE(a.HookWindow(&frame));
-    EXPECT_EQ(wnd, a.m_hWnd);
-    EXPECT_TRUE(a.HookWindow(static_cast<CWnd*>(nullptr)));
-    EXPECT_FALSE(a.IsHooked());
-    frame.Detach();
-    EXPECT_TRUE(a.IsKindOf(RUNTIME_CLASS(CSubclassWnd)));
 }
 
 TEST_F(SubclassTest, MisuseStaysHarmlessAndIsReportedInDebugBuilds)
