@@ -13,7 +13,6 @@ const UINT WM_PROBE = WM_APP + 10;
 const UINT WM_NESTED = WM_APP + 11;
 
 std::vector<std::string> g_log;
-std::vector<bool> g_hookedAtNcDestroy;
 class CRecordingHook;
 std::vector<CRecordingHook*> g_watched;
 
@@ -23,8 +22,6 @@ void Log(const std::string& who, UINT msg, WPARAM wParam)
         g_log.push_back(who + ":" + (msg == WM_PROBE ? "probe" : msg == WM_NESTED ? "nested" : "ncdestroy") +
                         std::to_string(wParam));
 }
-
-LRESULT CALLBACK OwnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 class CRecordingHook : public CSubclassWnd {
 public:
@@ -47,10 +44,10 @@ private:
 LRESULT CALLBACK OwnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     Log("own", msg, wParam);
-    if (msg == WM_NCDESTROY) {
+    // Whether each watched hook is still in place when the window's own procedure sees the end.
+    if (msg == WM_NCDESTROY)
         for (CRecordingHook* hook : g_watched)
-            g_hookedAtNcDestroy.push_back(hook->IsHooked() != 0);
-    }
+            g_log.push_back(hook->IsHooked() ? "hooked" : "unhooked");
     if (msg == WM_PROBE)
         return 1000;
     return DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -63,7 +60,6 @@ protected:
         wnd = MakeTestWindow("KorvalinHookTest", OwnProc, WS_POPUP, {0, 0, 50, 50});
         ASSERT_NE(nullptr, wnd);
         g_log.clear();
-        g_hookedAtNcDestroy.clear();
         g_watched.clear();
     }
     void TearDown() override { DestroyWindow(wnd); }
@@ -144,8 +140,7 @@ TEST_F(SubclassTest, NcDestroyUnhooksEverythingBeforeTheOwnProcedureRuns)
     g_watched = {&a, &b};
     g_log.clear();
     DestroyWindow(wnd);
-    EXPECT_EQ((Log_{"own:ncdestroy0"}), g_log);
-    EXPECT_EQ((std::vector<bool>{false, false}), g_hookedAtNcDestroy);
+    EXPECT_EQ((Log_{"own:ncdestroy0", "unhooked", "unhooked"}), g_log);
     EXPECT_EQ(nullptr, GetHookMap().Lookup(wnd));
 }
 
