@@ -31,15 +31,24 @@ protected:
 
 } // namespace
 
-TEST_F(SkinFile, ConstructorValues)
+// Each field beside the value it must hold, so a table names the one that differs.
+#define FIELD(f, v) {#f, static_cast<long>(skin.f), static_cast<long>(v)}
+
+namespace {
+struct Field {
+    const char* name;
+    long got, want;
+};
+void ExpectFields(std::initializer_list<Field> fields)
 {
-    CSkinWin skin;
-    EXPECT_FALSE(skin.m_bLoaded);
-    EXPECT_EQ(0, skin.m_nWinState);
-    EXPECT_EQ(Hex(0xCFCFCF), Hex(skin.m_crBar));
-    EXPECT_EQ(Hex(0xCFCFCF), Hex(skin.m_crMenu));
-    EXPECT_FALSE(skin.IsHooked());
+    for (const Field& f : fields) {
+        if (std::string(f.name).compare(0, 4, "m_cr") == 0)
+            EXPECT_EQ(Hex(f.want), Hex(f.got)) << f.name;
+        else
+            EXPECT_EQ(f.want, f.got) << f.name;
+    }
 }
+} // namespace
 
 TEST_F(SkinFile, EveryKeyFillsItsField)
 {
@@ -55,57 +64,37 @@ TEST_F(SkinFile, EveryKeyFillsItsField)
         "MenuColor=4 5 6\nButtonFace=7 8 9\nButtonText=10 11 12\nButtonHilight=13 14 15\nButtonFocus=16 17 18\n");
     CSkinWin skin;
     ASSERT_TRUE(skin.LoadSkin(ini.c_str()));
-    EXPECT_TRUE(skin.m_bLoaded);
-    EXPECT_EQ(5, skin.m_bmpDialog.GetWidth());
-    EXPECT_EQ(30, skin.m_nTopHeight);
-    EXPECT_EQ(3, skin.m_nBottomHeight);
-    EXPECT_EQ(4, skin.m_nLeftWidth);
-    EXPECT_EQ(3, skin.m_nRightWidth);
-    EXPECT_EQ(20, skin.m_nTopLeftEnd);
-    EXPECT_EQ(80, skin.m_nTopRightStart);
-    EXPECT_EQ(30, skin.m_nLeftTopEnd);
-    EXPECT_EQ(45, skin.m_nLeftBottomStart);
-    EXPECT_EQ(28, skin.m_nRightTopEnd);
-    EXPECT_EQ(37, skin.m_nRightBottomStart);
-    EXPECT_EQ(6, skin.m_nBottomLeftEnd);
-    EXPECT_EQ(53, skin.m_nBottomRightStart);
-    EXPECT_EQ(26, skin.m_nTextShift);
-    EXPECT_EQ(2, skin.m_nTextShiftVert);
-    EXPECT_TRUE(skin.m_bUsesTran);
+    ExpectFields({
+        FIELD(m_bLoaded, TRUE), FIELD(m_bmpDialog.GetWidth(), 5), FIELD(m_nTopHeight, 30), FIELD(m_nBottomHeight, 3),
+        FIELD(m_nLeftWidth, 4), FIELD(m_nRightWidth, 3), FIELD(m_nTopLeftEnd, 20), FIELD(m_nTopRightStart, 80),
+        FIELD(m_nLeftTopEnd, 30), FIELD(m_nLeftBottomStart, 45), FIELD(m_nRightTopEnd, 28),
+        FIELD(m_nRightBottomStart, 37), FIELD(m_nBottomLeftEnd, 6), FIELD(m_nBottomRightStart, 53),
+        FIELD(m_nTextShift, 26), FIELD(m_nTextShiftVert, 2), FIELD(m_bUsesTran, TRUE),
+        FIELD(m_crTitleText, RGB(255, 255, 255)), FIELD(m_crInactiveTitleText, RGB(128, 128, 128)),
+        FIELD(m_crTrans, RGB(0, 255, 0)), FIELD(m_crBar, RGB(1, 2, 3)), FIELD(m_crMenu, RGB(4, 5, 6)),
+        FIELD(m_crButtonFace, RGB(7, 8, 9)), FIELD(m_crButtonText, RGB(10, 11, 12)),
+        FIELD(m_crButtonHilight, RGB(13, 14, 15)), FIELD(m_crButtonFocus, RGB(16, 17, 18)),
+    });
     EXPECT_EQ(CRect(9, 5, 30, 26), skin.m_rcCloseBtn);
     EXPECT_EQ(CRect(45, 6, 60, 21), skin.m_rcMaxBtn);
     EXPECT_EQ(CRect(86, 7, 90, 17), skin.m_rcMinBtn);
     EXPECT_EQ(nullptr, skin.m_bmpRestoreBtn.GetSafeHandle());
-    EXPECT_EQ(Hex(RGB(255, 255, 255)), Hex(skin.m_crTitleText));
-    EXPECT_EQ(Hex(RGB(128, 128, 128)), Hex(skin.m_crInactiveTitleText));
-    EXPECT_EQ(Hex(RGB(0, 255, 0)), Hex(skin.m_crTrans));
-    EXPECT_EQ(Hex(RGB(1, 2, 3)), Hex(skin.m_crBar));
-    EXPECT_EQ(Hex(RGB(4, 5, 6)), Hex(skin.m_crMenu));
-    EXPECT_EQ(Hex(RGB(7, 8, 9)), Hex(skin.m_crButtonFace));
-    EXPECT_EQ(Hex(RGB(10, 11, 12)), Hex(skin.m_crButtonText));
-    EXPECT_EQ(Hex(RGB(13, 14, 15)), Hex(skin.m_crButtonHilight));
-    EXPECT_EQ(Hex(RGB(16, 17, 18)), Hex(skin.m_crButtonFocus));
 }
 
-TEST_F(SkinFile, DefaultsOfAMinimalSkin)
+TEST_F(SkinFile, ConstructorValuesAndDefaultsOfAMinimalSkin)
 {
-    std::string ini = Theme(Edges());
     CSkinWin skin;
-    ASSERT_TRUE(skin.LoadSkin(ini.c_str()));
-    EXPECT_EQ(3, skin.m_nButtonImgCount);
-    EXPECT_EQ(0, skin.m_nTopLeftEnd);
-    EXPECT_EQ(100, skin.m_nTopRightStart);
-    EXPECT_EQ(50, skin.m_nLeftBottomStart);
-    EXPECT_EQ(0, skin.m_nTextShift);
-    EXPECT_FALSE(skin.m_bUsesTran);
-    EXPECT_EQ(nullptr, skin.m_bmpCloseBtn.GetSafeHandle());
-    EXPECT_EQ(nullptr, skin.m_bmpDialog.GetSafeHandle());
-    EXPECT_EQ(Hex(GetSysColor(COLOR_CAPTIONTEXT)), Hex(skin.m_crTitleText));
-    EXPECT_EQ(Hex(GetSysColor(COLOR_CAPTIONTEXT)), Hex(skin.m_crInactiveTitleText));
-    EXPECT_EQ(Hex(0xCFCFCF), Hex(skin.m_crBar));
-    EXPECT_EQ(Hex(GetSysColor(COLOR_BTNFACE)), Hex(skin.m_crButtonFace));
-    EXPECT_EQ(Hex(GetSysColor(COLOR_BTNTEXT)), Hex(skin.m_crButtonText));
-    EXPECT_EQ(Hex(GetSysColor(COLOR_BTNFACE)), Hex(skin.m_crButtonFocus));
+    ExpectFields({FIELD(m_bLoaded, FALSE), FIELD(m_nWinState, 0), FIELD(m_crBar, 0xCFCFCF), FIELD(m_crMenu, 0xCFCFCF),
+                  FIELD(IsHooked(), FALSE)});
+    ASSERT_TRUE(skin.LoadSkin(Theme(Edges()).c_str()));
+    ExpectFields({
+        FIELD(m_nButtonImgCount, 3), FIELD(m_nTopLeftEnd, 0), FIELD(m_nTopRightStart, 100),
+        FIELD(m_nLeftBottomStart, 50), FIELD(m_nTextShift, 0), FIELD(m_bUsesTran, FALSE),
+        FIELD(m_bmpCloseBtn.GetSafeHandle() == nullptr, TRUE), FIELD(m_bmpDialog.GetSafeHandle() == nullptr, TRUE),
+        FIELD(m_crTitleText, GetSysColor(COLOR_CAPTIONTEXT)), FIELD(m_crInactiveTitleText, GetSysColor(COLOR_CAPTIONTEXT)),
+        FIELD(m_crBar, 0xCFCFCF), FIELD(m_crButtonFace, GetSysColor(COLOR_BTNFACE)),
+        FIELD(m_crButtonText, GetSysColor(COLOR_BTNTEXT)), FIELD(m_crButtonFocus, GetSysColor(COLOR_BTNFACE)),
+    });
 }
 
 TEST_F(SkinFile, ImagesAreTakenFromBesideTheSkinFileWhateverDirectoryTheValueNames)
@@ -124,9 +113,7 @@ TEST_F(SkinFile, EndSlicesAreRaisedToKeepAMiddlePixel)
                                       "BottomTopHeight=30\nBottomBotHeight=30\n");
     CSkinWin skin;
     ASSERT_TRUE(skin.LoadSkin(ini.c_str()));
-    EXPECT_EQ(41, skin.m_nTopRightStart);
-    EXPECT_EQ(51, skin.m_nLeftBottomStart);
-    EXPECT_EQ(31, skin.m_nBottomRightStart);
+    ExpectFields({FIELD(m_nTopRightStart, 41), FIELD(m_nLeftBottomStart, 51), FIELD(m_nBottomRightStart, 31)});
 }
 
 TEST_F(SkinFile, RequiredImagesAndRefusedValues)
@@ -144,25 +131,15 @@ TEST_F(SkinFile, RequiredImagesAndRefusedValues)
         {"caption button image empty", Edges() + "ButtonCount=1\n[Button0]\nAction=0\n"},
     };
     for (const auto& c : cases) {
-        std::string ini = Theme(c.text);
         CSkinWin skin;
-        EXPECT_FALSE(skin.LoadSkin(ini.c_str())) << c.what;
+        ASSERT_TRUE(skin.LoadSkin(Theme(Edges()).c_str()));
+        EXPECT_FALSE(skin.LoadSkin(Theme(c.text).c_str())) << c.what;
         EXPECT_FALSE(skin.m_bLoaded) << c.what;
     }
     CSkinWin skin;
     EXPECT_FALSE(skin.LoadSkin(folder.Path("absent.ini").c_str()));
     std::string longPath = folder.Dir() + "\\" + std::string(270, 'p') + ".ini";
     EXPECT_FALSE(skin.LoadSkin(longPath.c_str()));
-}
-
-TEST_F(SkinFile, AFailedReloadClearsTheLoadedFlag)
-{
-    CSkinWin skin;
-    std::string ini = Theme(Edges());
-    ASSERT_TRUE(skin.LoadSkin(ini.c_str()));
-    Theme("[Personality]\nTop=none.bmp\n");
-    EXPECT_FALSE(skin.LoadSkin(ini.c_str()));
-    EXPECT_FALSE(skin.m_bLoaded);
 }
 
 TEST_F(SkinFile, CaptionButtonSections)
@@ -233,11 +210,8 @@ TEST_F(SkinFile, ButtonsSection)
     Theme("[Buttons]\nBitmap=art\\button.bmp\nTopHeight=4\nBottomHeight=5\nLeftWidth=6\nRightWidth=7\nTrans=1\n");
     ASSERT_TRUE(buttons.LoadFromTheme(ini.c_str()));
     EXPECT_TRUE(buttons.m_bLoaded);
-    EXPECT_EQ(500, buttons.GetWidth());
-    EXPECT_EQ(4, buttons.m_nTopHeight);
-    EXPECT_EQ(5, buttons.m_nBottomHeight);
-    EXPECT_EQ(6, buttons.m_nLeftWidth);
-    EXPECT_EQ(7, buttons.m_nRightWidth);
+    EXPECT_EQ((std::vector<int>{500, 4, 5, 6, 7}), (std::vector<int>{buttons.GetWidth(), buttons.m_nTopHeight,
+              buttons.m_nBottomHeight, buttons.m_nLeftWidth, buttons.m_nRightWidth}));
 
     Theme("[Buttons]\nBitmap=none.bmp\nTopHeight=1\n");
     EXPECT_FALSE(buttons.LoadFromTheme(ini.c_str()));

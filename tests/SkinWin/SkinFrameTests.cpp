@@ -16,6 +16,8 @@ COLORREF CloseCell(int x, int) { return RGB(x, 0, 150); }
 const COLORREF TITLE = RGB(0, 255, 0);
 const COLORREF INACTIVE_TITLE = RGB(255, 255, 0);
 const int W = 400, H = 300;
+const DWORD SIZABLE = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+const DWORD FIXED_SIZE = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 
 std::vector<UINT> g_received;
 
@@ -33,21 +35,16 @@ class SkinFrame : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder.Write("top.bmp", MakeBmp(24, 100, 60, TopPixel));
-        folder.Write("left.bmp", MakeBmp(24, 8, 50, LeftPixel));
-        folder.Write("right.bmp", MakeBmp(24, 6, 40, RightPixel));
-        folder.Write("bottom.bmp", MakeBmp(24, 60, 8, BottomPixel));
-        folder.Write("close.bmp", MakeBmp(24, 63, 21, CloseCell));
-        folder.Write("max.bmp", MakeBmp(24, 45, 15, CloseCell));
-        folder.Write("restore.bmp", MakeBmp(24, 30, 12, CloseCell));
-        folder.Write("min.bmp", MakeBmp(24, 36, 12, CloseCell));
+        const struct { const char* name; int w, h; COLORREF (*pixel)(int, int); } images[] = {
+            {"top.bmp", 100, 60, TopPixel}, {"left.bmp", 8, 50, LeftPixel}, {"right.bmp", 6, 40, RightPixel},
+            {"bottom.bmp", 60, 8, BottomPixel}, {"close.bmp", 63, 21, CloseCell}, {"max.bmp", 45, 15, CloseCell},
+            {"restore.bmp", 30, 12, CloseCell}, {"min.bmp", 36, 12, CloseCell},
+        };
+        for (const auto& image : images)
+            folder.Write(image.name, MakeBmp(24, image.w, image.h, image.pixel));
         g_received.clear();
     }
-    void TearDown() override
-    {
-        if (wnd && IsWindow(wnd))
-            DestroyWindow(wnd);
-    }
+    void TearDown() override { DestroyWindow(wnd); }
     std::string Theme(const std::string& extra = "UsesTran=1\n")
     {
         return folder.WriteText("theme.ini",
@@ -59,21 +56,15 @@ protected:
             "[Button3]\nButtonImage=min.bmp\nAction=2\nXCoord=90\nYCoord=5\n"
             "[Colours]\nTitleText=0 255 0\nInactiveTitleText=255 255 0\n");
     }
-    void MakeWindow(DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+    void MakeWindow(DWORD style = SIZABLE)
     {
-        static ATOM atom = [] {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = FrameOwnProc;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-            wc.lpszClassName = "KorvalinSkinFrameTest";
-            return RegisterClassA(&wc);
-        }();
-        ASSERT_NE(0, atom);
-        wnd = CreateWindowExA(0, "KorvalinSkinFrameTest", "Frame", style, 100, 100, W, H, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
+        wnd = MakeTestWindow("KorvalinSkinFrameTest", FrameOwnProc, style, {100, 100, 100 + W, 100 + H});
         ASSERT_NE(nullptr, wnd);
         frame.m_hWnd = wnd;
+        HMENU menu = GetSystemMenu(wnd, FALSE);
+        ASSERT_NE(nullptr, menu);
+        AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(menu, MF_STRING, 0x0010, "About");
     }
     void Install(const std::string& extra = "UsesTran=1\n")
     {
@@ -85,32 +76,35 @@ protected:
         SetForegroundWindow(wnd);
         PumpUntil([] { return false; }, 100);
     }
-    COLORREF WindowPixel(int x, int y)
+    void Open(DWORD style = SIZABLE, const std::string& extra = "UsesTran=1\n")
     {
-        HDC dc = GetWindowDC(wnd);
-        COLORREF c = GetPixel(dc, x, y);
-        ReleaseDC(wnd, dc);
-        return c;
+        MakeWindow(style);
+        Install(extra);
     }
+    COLORREF Pixel(int x, int y) { return WindowPixel(wnd, x, y); }
     UINT Hit(int x, int y)
     {
-        CRect rc;
-        GetWindowRect(wnd, &rc);
-        return static_cast<UINT>(SendMessageA(wnd, WM_NCHITTEST, 0, MAKELPARAM(rc.left + x, rc.top + y)));
+        return static_cast<UINT>(SendMessageA(wnd, WM_NCHITTEST, 0, MAKELPARAM(Rect().left + x, Rect().top + y)));
     }
     CRect Rect()
     {
         CRect rc;
-        GetWindowRect(wnd, &rc);
+        frame.GetWindowRect(&rc);
         return rc;
     }
-    int CountPixels(COLORREF colour, int x0, int x1, int y0, int y1)
+    struct HitCase {
+        int x, y;
+        UINT code;
+    };
+    void ExpectHits(std::initializer_list<HitCase> cases)
+    {
+        for (const HitCase& c : cases)
+            EXPECT_EQ(c.code, Hit(c.x, c.y)) << "at " << c.x << "," << c.y;
+    }
+    int CaptionPixels(COLORREF colour, int x0 = 30, int x1 = 300)
     {
         HDC dc = GetWindowDC(wnd);
-        int count = 0;
-        for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x)
-                count += GetPixel(dc, x, y) == colour;
+        int count = CountPixels(dc, colour, CRect(x0, 0, x1, 30));
         ReleaseDC(wnd, dc);
         return count;
     }
@@ -138,25 +132,9 @@ TEST_F(SkinFrame, TopSlicingOfTheWorkedExample)
     }
 }
 
-TEST_F(SkinFrame, InactiveStateDrawsTheSecondHalves)
-{
-    ASSERT_TRUE(skin.LoadSkin(Theme().c_str()));
-    CSurface surface(120, 120, RGB(1, 1, 1));
-    skin.DrawTop(&surface.dc, 0, 0, 100, 1);
-    EXPECT_EQ(Hex(TopPixel(5, 30)), Hex(surface.Pixel(5, 0)));
-    skin.DrawLeft(&surface.dc, 0, 40, 60, 1);
-    EXPECT_EQ(Hex(LeftPixel(4, 1)), Hex(surface.Pixel(0, 41)));
-    EXPECT_EQ(Hex(RGB(1, 1, 1)), Hex(surface.Pixel(4, 41)));
-    skin.DrawBottom(&surface.dc, 10, 110, 50, 0);
-    EXPECT_EQ(Hex(BottomPixel(0, 0)), Hex(surface.Pixel(10, 110)));
-    skin.DrawRight(&surface.dc, 100, 40, 40, 1);
-    EXPECT_EQ(Hex(RightPixel(3, 0)), Hex(surface.Pixel(100, 40)));
-}
-
 TEST_F(SkinFrame, CaptionButtonOfTheWorkedExample)
 {
-    MakeWindow();
-    Install();
+    Open();
     EXPECT_EQ(CRect(370, 5, 391, 26), skin.GetButtonRect(BTN_CLOSE));
     EXPECT_EQ(CRect(340, 5, 355, 20), skin.GetButtonRect(BTN_MAXIMIZE));
     EXPECT_EQ(CRect(310, 5, 322, 17), skin.GetButtonRect(BTN_MINIMIZE));
@@ -170,9 +148,14 @@ TEST_F(SkinFrame, CaptionButtonOfTheWorkedExample)
     skin.m_nWinState = WINSTATE_NORMAL;
 }
 
-TEST_F(SkinFrame, InstallTakesTheStylesAndSizesTheClientArea)
+TEST_F(SkinFrame, InstallNeedsALoadedSkinTakesTheStylesAndSizesTheClientArea)
 {
     MakeWindow();
+    CSkinWin empty;
+    EXPECT_FALSE(empty.InstallSkin(&frame));
+    EXPECT_FALSE(empty.IsHooked());
+    EXPECT_FALSE(skin.InstallSkin(nullptr));
+    EXPECT_NE(0, GetWindowLongA(wnd, GWL_STYLE) & WS_SYSMENU);
     Install();
     EXPECT_TRUE(skin.IsHooked());
     EXPECT_TRUE(skin.m_bSizable && skin.m_bMinimizable && skin.m_bMaximizable);
@@ -191,42 +174,29 @@ TEST_F(SkinFrame, InstallTakesTheStylesAndSizesTheClientArea)
     EXPECT_EQ(7, info.ptMaxSize.x);
 }
 
-TEST_F(SkinFrame, NothingHappensWithoutALoadedSkin)
-{
-    MakeWindow();
-    CSkinWin empty;
-    EXPECT_FALSE(empty.InstallSkin(&frame));
-    EXPECT_FALSE(empty.IsHooked());
-    EXPECT_FALSE(skin.InstallSkin(nullptr));
-    EXPECT_NE(0, GetWindowLongA(wnd, GWL_STYLE) & WS_SYSMENU);
-}
-
 TEST_F(SkinFrame, FramePixelsActiveAndInactive)
 {
-    MakeWindow();
-    Install();
-    SendMessageA(wnd, WM_NCACTIVATE, TRUE, 0);
-    EXPECT_EQ(Hex(LeftPixel(1, 100 % 50)), Hex(WindowPixel(1, 100)));
-    EXPECT_EQ(Hex(RightPixel(0, 100 % 40)), Hex(WindowPixel(W - 3, 100)));
-    // The top image starts at the left border: window column 64 is source column 60, a middle copy.
-    EXPECT_EQ(Hex(TopPixel(60, 0)), Hex(WindowPixel(64, 0)));
-    EXPECT_GT(CountPixels(TITLE, 30, 300, 0, 30), 0);
-    EXPECT_EQ(0, CountPixels(INACTIVE_TITLE, 30, 300, 0, 30));
-
-    EXPECT_EQ(TRUE, SendMessageA(wnd, WM_NCACTIVATE, FALSE, 0));
-    EXPECT_FALSE(skin.m_bActive);
-    EXPECT_EQ(Hex(LeftPixel(4 + 1, 100 % 50)), Hex(WindowPixel(1, 100)));
-    EXPECT_EQ(Hex(TopPixel(60, 30)), Hex(WindowPixel(64, 0)));
-    EXPECT_EQ(0, CountPixels(TITLE, 30, 300, 0, 30));
-    EXPECT_GT(CountPixels(INACTIVE_TITLE, 30, 300, 0, 30), 0);
-    // Caption buttons show the same cell in both states.
-    EXPECT_EQ(Hex(CloseCell(0, 0)), Hex(WindowPixel(370, 10)));
+    Open();
+    for (BOOL active : {TRUE, FALSE}) {
+        LRESULT allowed = SendMessageA(wnd, WM_NCACTIVATE, active, 0);
+        EXPECT_TRUE(active || allowed);
+        EXPECT_EQ(active, skin.m_bActive);
+        int half = active ? 0 : 1;
+        EXPECT_EQ(Hex(LeftPixel(1 + 4 * half, 100 % 50)), Hex(Pixel(1, 100))) << active;
+        EXPECT_EQ(Hex(RightPixel(3 * half, 100 % 40)), Hex(Pixel(W - 3, 100))) << active;
+        EXPECT_EQ(103 + 100 * half, GetGValue(Pixel(200, H - 2))) << active;
+        // The top image starts at the left border: window column 64 is source column 60, a middle copy.
+        EXPECT_EQ(Hex(TopPixel(60, 30 * half)), Hex(Pixel(64, 0))) << active;
+        EXPECT_EQ(active, CaptionPixels(TITLE) > 0);
+        EXPECT_EQ(!active, CaptionPixels(INACTIVE_TITLE) > 0);
+        // Caption buttons show the same cell in both states.
+        EXPECT_EQ(Hex(CloseCell(0, 0)), Hex(Pixel(370, 10))) << active;
+    }
 }
 
 TEST_F(SkinFrame, TitleChangesShowAtOnceAndStopBeforeTheEndSlice)
 {
-    MakeWindow();
-    Install();
+    Open();
     SendMessageA(wnd, WM_NCACTIVATE, TRUE, 0);
     std::string longTitle(200, 'W');
     EXPECT_EQ(0, SendMessageA(wnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(longTitle.c_str())));
@@ -235,24 +205,20 @@ TEST_F(SkinFrame, TitleChangesShowAtOnceAndStopBeforeTheEndSlice)
     GetWindowTextA(wnd, text, sizeof text);
     EXPECT_EQ(longTitle, text);
     // The text ends before the top image's end slice: W - (100 - 80).
-    EXPECT_GT(CountPixels(TITLE, 30, 300, 0, 30), 0);
-    EXPECT_EQ(0, CountPixels(TITLE, W - 20, W, 0, 30));
+    EXPECT_GT(CaptionPixels(TITLE), 0);
+    EXPECT_EQ(0, CaptionPixels(TITLE, W - 20, W));
     SendMessageA(wnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
-    EXPECT_EQ(0, CountPixels(TITLE, 30, 300, 0, 30));
+    EXPECT_EQ(0, CaptionPixels(TITLE));
 }
 
 TEST_F(SkinFrame, RegionCutsTheTopCornersOnlyWithTheTransparentColour)
 {
-    MakeWindow();
-    Install("UsesTran=1\n");
+    Open(SIZABLE, "UsesTran=1\n");
     SetWindowPos(wnd, nullptr, 0, 0, W, H + 10, SWP_NOMOVE | SWP_NOZORDER);
-    HRGN region = CreateRectRgn(0, 0, 0, 0);
-    ASSERT_NE(ERROR, GetWindowRgn(wnd, region));
-    EXPECT_FALSE(PtInRegion(region, 0, 0));
-    EXPECT_TRUE(PtInRegion(region, 1, 0));
-    EXPECT_TRUE(PtInRegion(region, 0, 1));
-    EXPECT_TRUE(PtInRegion(region, W - 1, H + 9));
-    DeleteObject(region);
+    EXPECT_FALSE(InWindowRegion(wnd, 0, 0));
+    EXPECT_TRUE(InWindowRegion(wnd, 1, 0));
+    EXPECT_TRUE(InWindowRegion(wnd, 0, 1));
+    EXPECT_TRUE(InWindowRegion(wnd, W - 1, H + 9));
     HRGN made = skin.MakeWindowRegion(W, H + 10);
     EXPECT_FALSE(PtInRegion(made, 0, 0));
     EXPECT_TRUE(PtInRegion(made, 0, 40));
@@ -261,60 +227,47 @@ TEST_F(SkinFrame, RegionCutsTheTopCornersOnlyWithTheTransparentColour)
 
 TEST_F(SkinFrame, WithoutTransparencyTheWindowIsRectangular)
 {
-    MakeWindow();
-    Install("UsesTran=0\n");
+    Open(SIZABLE, "UsesTran=0\n");
     SendMessageA(wnd, WM_NCPAINT, 1, 0);
-    HRGN region = CreateRectRgn(0, 0, 0, 0);
-    ASSERT_NE(ERROR, GetWindowRgn(wnd, region));
-    EXPECT_TRUE(PtInRegion(region, 0, 0));
-    RECT box;
-    GetRgnBox(region, &box);
-    EXPECT_EQ(CRect(0, 0, W, H), CRect(box));
-    DeleteObject(region);
+    for (POINT corner : {POINT{0, 0}, POINT{W - 1, 0}, POINT{0, H - 1}, POINT{W - 1, H - 1}})
+        EXPECT_TRUE(InWindowRegion(wnd, corner.x, corner.y)) << corner.x << "," << corner.y;
 }
 
 TEST_F(SkinFrame, HitTestTableInOrder)
 {
-    MakeWindow();
-    Install();
+    Open();
     int cx = GetSystemMetrics(SM_CXSMICON);
-    const struct { int x, y; UINT code; } cases[] = {
+    ExpectHits({
         {375, 10, HTCLOSE}, {345, 10, HTMAXBUTTON}, {315, 10, HTMINBUTTON}, {4, 5, HTSYSMENU}, {4 + cx - 1, 6, HTSYSMENU},
         {1, 1, HTTOPLEFT}, {W - 2, 10, HTTOPRIGHT}, {W - 4, 29, HTTOPRIGHT}, {1, H - 1, HTBOTTOMLEFT},
         {W - 1, H - 1, HTBOTTOMRIGHT}, {0, 100, HTLEFT}, {W - 3, 100, HTRIGHT}, {W - 4, 100, HTCLIENT},
         {200, H - 2, HTBOTTOM}, {200, 3, HTTOP}, {200, 4, HTCLIENT}, {200, 5, HTCAPTION}, {200, 29, HTCAPTION},
         {200, 30, HTCLIENT},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.code, Hit(c.x, c.y)) << "at " << c.x << "," << c.y;
-
+    });
     SendMessageA(wnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-    CRect rc = Rect();
-    EXPECT_EQ(static_cast<UINT>(HTCLIENT), Hit(1, 1));
-    EXPECT_EQ(static_cast<UINT>(HTCAPTION), Hit(200, 10));
-    EXPECT_EQ(static_cast<UINT>(HTCLOSE), Hit(rc.Width() - 25, 10));
+    ExpectHits({{1, 1, HTCLIENT}, {200, 10, HTCAPTION}, {Rect().Width() - 25, 10, HTCLOSE}});
 }
 
 TEST_F(SkinFrame, NotSizableWindowHasNoSizingZonesAndNoMaximizeButton)
 {
-    MakeWindow(WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU);
-    Install();
-    EXPECT_EQ(static_cast<UINT>(HTCLIENT), Hit(1, 1));
-    EXPECT_EQ(static_cast<UINT>(HTCLIENT), Hit(0, 100));
-    EXPECT_EQ(static_cast<UINT>(HTCLIENT), Hit(200, 2));
-    EXPECT_EQ(static_cast<UINT>(HTCAPTION), Hit(345, 10));
-    EXPECT_EQ(static_cast<UINT>(HTCAPTION), Hit(315, 10));
+    Open(FIXED_SIZE);
+    ExpectHits({{1, 1, HTCLIENT}, {0, 100, HTCLIENT}, {200, 2, HTCLIENT}, {345, 10, HTCAPTION}, {315, 10, HTCAPTION}});
     CRect before = Rect();
     SendMessageA(wnd, WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
     EXPECT_EQ(before, Rect());
 }
 
-TEST_F(SkinFrame, CloseFollowsTheReleasePoint)
+TEST_F(SkinFrame, CloseButtonCellsAndCloseFollowingTheReleasePoint)
 {
-    MakeWindow();
-    Install();
-    SendMessageA(wnd, WM_NCLBUTTONDOWN, HTCLOSE, 0);
-    EXPECT_EQ(HTCLOSE, skin.m_nPressedHit);
+    Open();
+    SendMessageA(wnd, WM_NCACTIVATE, TRUE, 0);
+    const struct { UINT msg; WPARAM hit; int cell; } steps[] = {
+        {WM_NCMOUSEMOVE, HTCLOSE, 2}, {WM_NCLBUTTONDOWN, HTCLOSE, 1}, {WM_NCMOUSEMOVE, HTCAPTION, 0},
+    };
+    for (const auto& step : steps) {
+        SendMessageA(wnd, step.msg, step.hit, 0);
+        EXPECT_EQ(Hex(CloseCell(21 * step.cell, 0)), Hex(Pixel(370, 10))) << "cell " << step.cell;
+    }
     SendMessageA(wnd, WM_NCLBUTTONUP, HTCLIENT, 0);
     EXPECT_TRUE(g_received.empty());
     SendMessageA(wnd, WM_NCLBUTTONDOWN, HTMINBUTTON + 100, 0);
@@ -322,69 +275,29 @@ TEST_F(SkinFrame, CloseFollowsTheReleasePoint)
     EXPECT_EQ(std::vector<UINT>{WM_CLOSE}, g_received);
 }
 
-TEST_F(SkinFrame, HoverAndPressedCells)
+TEST_F(SkinFrame, MaximizeRestoreAndMinimizeThroughButtonsDoubleClickAndCommands)
 {
-    MakeWindow();
-    Install();
-    SendMessageA(wnd, WM_NCACTIVATE, TRUE, 0);
-    SendMessageA(wnd, WM_NCMOUSEMOVE, HTCLOSE, 0);
-    EXPECT_EQ(Hex(CloseCell(42, 0)), Hex(WindowPixel(370, 10)));
-    SendMessageA(wnd, WM_NCLBUTTONDOWN, HTCLOSE, 0);
-    EXPECT_EQ(Hex(CloseCell(21, 0)), Hex(WindowPixel(370, 10)));
-    SendMessageA(wnd, WM_NCMOUSEMOVE, HTCAPTION, 0);
-    EXPECT_EQ(Hex(CloseCell(0, 0)), Hex(WindowPixel(370, 10)));
-}
-
-TEST_F(SkinFrame, MaximizeRestoreAndMinimizeThroughButtonsAndCommands)
-{
-    MakeWindow();
-    Install();
-    CRect normal = Rect();
-    CRect work;
+    Open();
+    CRect normal = Rect(), work;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-
-    SendMessageA(wnd, WM_NCLBUTTONUP, HTMAXBUTTON, 0);
-    EXPECT_EQ(WINSTATE_MAXIMIZED, skin.m_nWinState);
-    EXPECT_EQ(work, Rect());
-    SendMessageA(wnd, WM_NCLBUTTONUP, HTMAXBUTTON, 0);
-    EXPECT_EQ(WINSTATE_NORMAL, skin.m_nWinState);
-    EXPECT_EQ(normal, Rect());
-
-    SendMessageA(wnd, WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
-    EXPECT_EQ(work, Rect());
-    SendMessageA(wnd, WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
-    EXPECT_EQ(normal, Rect());
-
-    SendMessageA(wnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-    EXPECT_EQ(work, Rect());
-    SendMessageA(wnd, WM_NCLBUTTONUP, HTMINBUTTON, 0);
-    EXPECT_EQ(WINSTATE_MINIMIZED, skin.m_nWinState);
-    EXPECT_TRUE(IsIconic(wnd));
-    SendMessageA(wnd, WM_SYSCOMMAND, SC_RESTORE, 0);
-    EXPECT_FALSE(IsIconic(wnd));
-    EXPECT_EQ(WINSTATE_MAXIMIZED, skin.m_nWinState);
-    SendMessageA(wnd, WM_SYSCOMMAND, SC_RESTORE, 0);
-    EXPECT_EQ(WINSTATE_NORMAL, skin.m_nWinState);
-    EXPECT_EQ(normal, Rect());
-}
-
-TEST_F(SkinFrame, SystemMenuPicksArriveAsCommands)
-{
-    MakeWindow();
-    HMENU menu = GetSystemMenu(wnd, FALSE);
-    ASSERT_NE(nullptr, menu);
-    AppendMenuA(menu, MF_STRING, 0x0010, "About");
-    Install();
-    CRect normal = Rect();
-    SendMessageA(wnd, WM_COMMAND, SC_MAXIMIZE, 0);
-    EXPECT_EQ(WINSTATE_MAXIMIZED, skin.m_nWinState);
-    SendMessageA(wnd, WM_COMMAND, SC_RESTORE, 0);
-    EXPECT_EQ(normal, Rect());
-    SendMessageA(wnd, WM_COMMAND, SC_MINIMIZE, 0);
-    EXPECT_TRUE(IsIconic(wnd));
-    SendMessageA(wnd, WM_COMMAND, SC_RESTORE, 0);
-    EXPECT_FALSE(IsIconic(wnd));
-
+    // System-menu picks arrive as WM_COMMAND.
+    const struct { UINT msg; WPARAM wParam; int state; } steps[] = {
+        {WM_NCLBUTTONUP, HTMAXBUTTON, WINSTATE_MAXIMIZED}, {WM_NCLBUTTONUP, HTMAXBUTTON, WINSTATE_NORMAL},
+        {WM_NCLBUTTONDBLCLK, HTCAPTION, WINSTATE_MAXIMIZED}, {WM_NCLBUTTONDBLCLK, HTCAPTION, WINSTATE_NORMAL},
+        {WM_SYSCOMMAND, SC_MAXIMIZE, WINSTATE_MAXIMIZED}, {WM_NCLBUTTONUP, HTMINBUTTON, WINSTATE_MINIMIZED},
+        {WM_SYSCOMMAND, SC_RESTORE, WINSTATE_MAXIMIZED}, {WM_SYSCOMMAND, SC_RESTORE, WINSTATE_NORMAL},
+        {WM_COMMAND, SC_MAXIMIZE, WINSTATE_MAXIMIZED}, {WM_COMMAND, SC_RESTORE, WINSTATE_NORMAL},
+        {WM_COMMAND, SC_MINIMIZE, WINSTATE_MINIMIZED}, {WM_COMMAND, SC_RESTORE, WINSTATE_NORMAL},
+    };
+    for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
+        SendMessageA(wnd, steps[i].msg, steps[i].wParam, 0);
+        EXPECT_EQ(steps[i].state, skin.m_nWinState) << "step " << i;
+        EXPECT_EQ(steps[i].state == WINSTATE_MINIMIZED, IsIconic(wnd) != 0) << "step " << i;
+        if (steps[i].state != WINSTATE_MINIMIZED) {
+            EXPECT_EQ(steps[i].state == WINSTATE_MAXIMIZED ? work : normal, Rect()) << "step " << i;
+        }
+    }
+    // The window's own entry and other commands reach its procedure.
     g_received.clear();
     SendMessageA(wnd, WM_COMMAND, 0x0010, 0);
     SendMessageA(wnd, WM_COMMAND, 0x1234, 0);
@@ -412,11 +325,7 @@ void CALLBACK PickLastMenuItem(HWND, UINT, UINT_PTR id, DWORD)
 
 TEST_F(SkinFrame, PopupSystemMenuReachesTheWindowsOwnEntry)
 {
-    MakeWindow();
-    HMENU menu = GetSystemMenu(wnd, FALSE);
-    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(menu, MF_STRING, 0x0010, "About");
-    Install();
+    Open();
     g_received.clear();
     g_menuTicks = 0;
     SetTimer(nullptr, 0, 50, PickLastMenuItem);
@@ -443,8 +352,7 @@ void MouseTo(int x, int y, DWORD buttons = 0)
 
 TEST_F(SkinFrame, CaptionDragAndCloseWithTheRealMouse)
 {
-    MakeWindow(WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU);
-    Install();
+    Open(FIXED_SIZE);
     CRect before = Rect();
     MouseTo(before.left + 150, before.top + 12);
     PumpUntil([] { return false; }, 100);

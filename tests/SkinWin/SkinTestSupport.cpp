@@ -1,80 +1,15 @@
 #include "SkinTestSupport.h"
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <map>
+#include <filesystem>
+#include <fstream>
 
 namespace {
-
-void Put16(std::vector<unsigned char>& out, unsigned v)
-{
-    out.push_back(v & 0xFF);
-    out.push_back((v >> 8) & 0xFF);
-}
-
-void Put32(std::vector<unsigned char>& out, unsigned v)
-{
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
 
 unsigned To565(COLORREF c)
 {
     return ((GetRValue(c) & 0xF8) << 8) | ((GetGValue(c) & 0xFC) << 3) | ((GetBValue(c) & 0xF8) >> 3);
-}
-
-struct Layout {
-    std::vector<RGBQUAD> palette;
-    std::map<COLORREF, int> index;
-};
-
-Layout PaletteFor(int width, int height, const PixelFn& pixel)
-{
-    Layout layout;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            COLORREF c = pixel(x, y);
-            if (layout.index.count(c))
-                continue;
-            layout.index[c] = static_cast<int>(layout.palette.size());
-            layout.palette.push_back(RGBQUAD{GetBValue(c), GetGValue(c), GetRValue(c), 0});
-        }
-    }
-    layout.palette.resize(256);
-    return layout;
-}
-
-int Stride(int bitsPerPixel, int width)
-{
-    return ((width * bitsPerPixel + 31) / 32) * 4;
-}
-
-// Rows bottom-up, as a BMP file and a bottom-up DIB hold them.
-std::vector<unsigned char> PixelRows(int bpp, int width, int height, const PixelFn& pixel, const Layout& layout)
-{
-    int stride = Stride(bpp, width);
-    std::vector<unsigned char> bits(static_cast<size_t>(stride) * height, 0);
-    for (int y = 0; y < height; ++y) {
-        unsigned char* row = bits.data() + static_cast<size_t>(height - 1 - y) * stride;
-        for (int x = 0; x < width; ++x) {
-            COLORREF c = pixel(x, y);
-            switch (bpp) {
-            case 8: row[x] = static_cast<unsigned char>(layout.index.at(c)); break;
-            case 16: {
-                unsigned v = To565(c);
-                row[2 * x] = v & 0xFF;
-                row[2 * x + 1] = v >> 8;
-                break;
-            }
-            default: {
-                unsigned char* p = row + x * (bpp / 8);
-                p[0] = GetBValue(c);
-                p[1] = GetGValue(c);
-                p[2] = GetRValue(c);
-            }
-            }
-        }
-    }
-    return bits;
 }
 
 struct Info {
@@ -82,23 +17,63 @@ struct Info {
     RGBQUAD colours[256];
 };
 
-Info InfoFor(int bpp, int width, int height, const Layout& layout)
-{
+// The header, palette or masks, and rows bottom-up, as a BMP file and a bottom-up DIB hold them.
+struct Image {
     Info info{};
-    info.header.biSize = sizeof(BITMAPINFOHEADER);
-    info.header.biWidth = width;
-    info.header.biHeight = height;
-    info.header.biPlanes = 1;
-    info.header.biBitCount = static_cast<WORD>(bpp);
-    info.header.biCompression = bpp == 16 ? BI_BITFIELDS : BI_RGB;
-    if (bpp == 8) {
-        info.header.biClrUsed = 256;
-        std::memcpy(info.colours, layout.palette.data(), 256 * sizeof(RGBQUAD));
-    } else if (bpp == 16) {
-        DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
-        std::memcpy(info.colours, masks, sizeof masks);
+    std::vector<unsigned char> bits;
+    unsigned extra = 0;
+};
+
+Image Encode(int bpp, int width, int height, const PixelFn& pixel)
+{
+    Image image;
+    BITMAPINFOHEADER& h = image.info.header;
+    h = {sizeof(BITMAPINFOHEADER), width, height, 1, static_cast<WORD>(bpp),
+         DWORD(bpp == 16 ? BI_BITFIELDS : BI_RGB), 0, 0, 0, 0, 0};
+    std::vector<COLORREF> palette;
+    int stride = ((width * bpp + 31) / 32) * 4;
+    image.bits.resize(static_cast<size_t>(stride) * height);
+    for (int y = 0; y < height; ++y) {
+        unsigned char* row = image.bits.data() + static_cast<size_t>(height - 1 - y) * stride;
+        for (int x = 0; x < width; ++x) {
+            COLORREF c = pixel(x, y);
+            if (bpp == 8) {
+                auto at = std::find(palette.begin(), palette.end(), c);
+                row[x] = static_cast<unsigned char>(at - palette.begin());
+                if (at == palette.end())
+                    palette.push_back(c);
+            } else if (bpp == 16) {
+                row[2 * x] = To565(c) & 0xFF;
+                row[2 * x + 1] = To565(c) >> 8;
+            } else {
+                unsigned char* p = row + x * (bpp / 8);
+                p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
+            }
+        }
     }
-    return info;
+    if (bpp == 8) {
+        h.biClrUsed = 256;
+        image.extra = 256 * 4;
+        for (size_t i = 0; i < palette.size(); ++i)
+            image.info.colours[i] = {GetBValue(palette[i]), GetGValue(palette[i]), GetRValue(palette[i]), 0};
+    } else if (bpp == 16) {
+        const DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
+        std::memcpy(image.info.colours, masks, sizeof masks);
+        image.extra = sizeof masks;
+    }
+    return image;
+}
+
+ATOM RegisterOnce(const char* className, WNDPROC proc)
+{
+    WNDCLASSA wc{};
+    if (GetClassInfoA(GetModuleHandleA(nullptr), className, &wc))
+        return 1;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = className;
+    return RegisterClassA(&wc);
 }
 
 } // namespace
@@ -112,40 +87,32 @@ COLORREF Through565(COLORREF c)
 
 std::vector<unsigned char> MakeBmp(int bpp, int width, int height, const PixelFn& pixel)
 {
-    Layout layout = bpp == 8 ? PaletteFor(width, height, pixel) : Layout{};
-    std::vector<unsigned char> bits = PixelRows(bpp, width, height, pixel, layout);
-    unsigned extra = bpp == 8 ? 256 * 4 : bpp == 16 ? 12 : 0;
-    unsigned offset = 14 + 40 + extra;
-    std::vector<unsigned char> out;
-    out.push_back('B');
-    out.push_back('M');
-    Put32(out, offset + static_cast<unsigned>(bits.size()));
-    Put32(out, 0);
-    Put32(out, offset);
-    Info info = InfoFor(bpp, width, height, layout);
-    const unsigned char* header = reinterpret_cast<const unsigned char*>(&info);
-    out.insert(out.end(), header, header + 40 + extra);
-    out.insert(out.end(), bits.begin(), bits.end());
+    Image image = Encode(bpp, width, height, pixel);
+    DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + image.extra;
+    BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(offset + image.bits.size()), 0, 0, offset};
+    const auto* head = reinterpret_cast<const unsigned char*>(&file);
+    std::vector<unsigned char> out(head, head + sizeof file);
+    const auto* info = reinterpret_cast<const unsigned char*>(&image.info);
+    out.insert(out.end(), info, info + sizeof(BITMAPINFOHEADER) + image.extra);
+    out.insert(out.end(), image.bits.begin(), image.bits.end());
     return out;
 }
 
 HBITMAP MakeDib(int bpp, int width, int height, const PixelFn& pixel)
 {
-    Layout layout = bpp == 8 ? PaletteFor(width, height, pixel) : Layout{};
-    std::vector<unsigned char> bits = PixelRows(bpp, width, height, pixel, layout);
-    Info info = InfoFor(bpp, width, height, layout);
+    Image image = Encode(bpp, width, height, pixel);
     void* target = nullptr;
-    HBITMAP dib = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &target, nullptr, 0);
+    HBITMAP dib = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&image.info), DIB_RGB_COLORS, &target,
+                                   nullptr, 0);
     if (dib)
-        std::memcpy(target, bits.data(), bits.size());
+        std::memcpy(target, image.bits.data(), image.bits.size());
     return dib;
 }
 
 CTempFolder::CTempFolder()
 {
-    char base[MAX_PATH];
+    char base[MAX_PATH], name[MAX_PATH];
     GetTempPathA(MAX_PATH, base);
-    char name[MAX_PATH];
     GetTempFileNameA(base, "skn", 0, name);
     DeleteFileA(name);
     CreateDirectoryA(name, nullptr);
@@ -154,27 +121,14 @@ CTempFolder::CTempFolder()
 
 CTempFolder::~CTempFolder()
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((m_dir + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileA((m_dir + "\\" + found.cFileName).c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(m_dir.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(m_dir, ignored);
 }
 
 std::string CTempFolder::Write(const std::string& name, const std::vector<unsigned char>& bytes) const
 {
     std::string path = Path(name);
-    FILE* file = fopen(path.c_str(), "wb");
-    if (file) {
-        if (!bytes.empty())
-            fwrite(bytes.data(), 1, bytes.size(), file);
-        fclose(file);
-    }
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return path;
 }
 
@@ -183,22 +137,16 @@ std::string CTempFolder::WriteText(const std::string& name, const std::string& t
     return Write(name, std::vector<unsigned char>(text.begin(), text.end()));
 }
 
-std::vector<RECT> RegionRects(HRGN region)
+std::string RegionText(HRGN region)
 {
-    DWORD size = GetRegionData(region, 0, nullptr);
-    std::vector<unsigned char> data(size);
+    std::vector<unsigned char> data(GetRegionData(region, 0, nullptr));
     RGNDATA* rgn = reinterpret_cast<RGNDATA*>(data.data());
-    GetRegionData(region, size, rgn);
+    GetRegionData(region, static_cast<DWORD>(data.size()), rgn);
     const RECT* rects = reinterpret_cast<const RECT*>(rgn->Buffer);
-    return std::vector<RECT>(rects, rects + rgn->rdh.nCount);
-}
-
-std::string RectsText(const std::vector<RECT>& rects)
-{
     std::string text;
-    for (const RECT& r : rects) {
+    for (DWORD i = 0; i < rgn->rdh.nCount; ++i) {
         char one[64];
-        snprintf(one, sizeof one, "(%ld,%ld,%ld,%ld)", r.left, r.top, r.right, r.bottom);
+        snprintf(one, sizeof one, "(%ld,%ld,%ld,%ld)", rects[i].left, rects[i].top, rects[i].right, rects[i].bottom);
         text += one;
     }
     return text;
@@ -209,6 +157,40 @@ std::string Hex(COLORREF c)
     char text[16];
     snprintf(text, sizeof text, "0x%06lX", static_cast<unsigned long>(c));
     return text;
+}
+
+HWND MakeTestWindow(const char* className, WNDPROC proc, DWORD style, const RECT& rc, HWND parent, UINT id)
+{
+    if (proc && !RegisterOnce(className, proc))
+        return nullptr;
+    return CreateWindowExA(0, className, "Frame", style, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                           parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleA(nullptr),
+                           nullptr);
+}
+
+COLORREF WindowPixel(HWND wnd, int x, int y, bool client)
+{
+    HDC dc = client ? GetDC(wnd) : GetWindowDC(wnd);
+    COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(wnd, dc);
+    return c;
+}
+
+int CountPixels(HDC dc, COLORREF colour, const RECT& area)
+{
+    int count = 0;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            count += GetPixel(dc, x, y) == colour;
+    return count;
+}
+
+bool InWindowRegion(HWND wnd, int x, int y)
+{
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    bool inside = GetWindowRgn(wnd, region) != ERROR && PtInRegion(region, x, y);
+    DeleteObject(region);
+    return inside;
 }
 
 CSurface::CSurface(int width, int height, COLORREF fill)

@@ -1,5 +1,5 @@
 // Helpers of the skin tests: images of known pixels (files and bitmaps of any depth), a
-// temporary skin folder, reading pixels and regions back.
+// temporary skin folder, test windows, reading pixels and regions back.
 #pragma once
 #include "framework/Afx.h"
 #include <functional>
@@ -31,9 +31,17 @@ private:
     std::string m_dir;
 };
 
-std::vector<RECT> RegionRects(HRGN region);
-std::string RectsText(const std::vector<RECT>& rects);
+std::string RegionText(HRGN region);
 std::string Hex(COLORREF c);
+
+// A window of a class registered on first use with proc (none for system classes).
+HWND MakeTestWindow(const char* className, WNDPROC proc, DWORD style, const RECT& rc, HWND parent = nullptr,
+                    UINT id = 0);
+// Pixels of the whole window (frame included) or of its client area.
+COLORREF WindowPixel(HWND wnd, int x, int y, bool client = false);
+int CountPixels(HDC dc, COLORREF colour, const RECT& area);
+// Whether the window's region holds the point; false also without a region.
+bool InWindowRegion(HWND wnd, int x, int y);
 
 // A 32-bit memory surface whose pixels tests read back.
 class CSurface {

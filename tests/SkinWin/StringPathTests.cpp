@@ -2,47 +2,34 @@
 #include "SkinWin/StringPath.h"
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
-TEST(GetNextChar, StepsOverSingleAndDoubleByteCharacters)
+TEST(DoubleByteCharacters, GetNextCharStepsAndStopsAtTheEndPutCharWritesOneOrTwoBytes)
 {
-    char text[] = "\x41\x82\xA0\x80\x00";
-    char* p = text;
-    EXPECT_EQ(0x41, GetNextChar(&p));
-    EXPECT_EQ(0x82A0, GetNextChar(&p));
-    EXPECT_EQ(0x80, GetNextChar(&p));
-    EXPECT_EQ(0, GetNextChar(&p));
-    EXPECT_EQ(text + 4, p);
-    EXPECT_EQ(0, GetNextChar(&p));
-    EXPECT_EQ(text + 4, p);
-}
-
-TEST(GetNextChar, LeadByteBeforeTheTerminatorEndsTheString)
-{
-    char text[] = "a\x82\0zz";
-    char* p = text;
-    EXPECT_EQ('a', GetNextChar(&p));
-    EXPECT_EQ(0, GetNextChar(&p));
-    EXPECT_EQ(text + 1, p);
-    EXPECT_EQ(0, GetNextChar(&p));
-}
-
-TEST(GetNextChar, NullPointers)
-{
-    char* null = nullptr;
-    EXPECT_EQ(0, GetNextChar(nullptr));
-    EXPECT_EQ(0, GetNextChar(&null));
-    EXPECT_EQ(0, PutChar(nullptr, 'a'));
-    EXPECT_EQ(0, PutChar(&null, 'a'));
-}
-
-TEST(PutChar, WritesOneOrTwoBytes)
-{
+    // A lead byte right before the terminator ends the string.
+    const struct { char text[8]; std::vector<int> chars; int end; } cases[] = {
+        {"\x41\x82\xA0\x80", {0x41, 0x82A0, 0x80, 0, 0}, 4},
+        {"a\x82\0zz", {'a', 0, 0}, 1},
+    };
+    for (const auto& c : cases) {
+        char text[8];
+        memcpy(text, c.text, sizeof text);
+        char* p = text;
+        for (int expected : c.chars)
+            EXPECT_EQ(expected, GetNextChar(&p)) << c.text;
+        EXPECT_EQ(text + c.end, p) << c.text;
+    }
     char buffer[4] = {};
     char* p = buffer;
     EXPECT_EQ(2, PutChar(&p, 0x82A0));
     EXPECT_EQ(1, PutChar(&p, 0x41));
     EXPECT_EQ(buffer + 3, p);
     EXPECT_EQ(std::string("\x82\xA0\x41"), std::string(buffer));
+    char* null = nullptr;
+    EXPECT_EQ(0, GetNextChar(nullptr));
+    EXPECT_EQ(0, GetNextChar(&null));
+    EXPECT_EQ(0, PutChar(nullptr, 'a'));
+    EXPECT_EQ(0, PutChar(&null, 'a'));
 }
 
 TEST(TrimString, RemovesSeparatorsAtBothEndsOnly)
@@ -60,39 +47,22 @@ TEST(TrimString, RemovesSeparatorsAtBothEndsOnly)
     }
 }
 
-TEST(CopyToken, SplitsAtEachSeparator)
+TEST(CopyToken, SplitsAtEachSeparatorRepeatedOnesGivingEmptyTokens)
 {
-    char text[] = "255 128 0";
-    char token[16];
-    char* p = CopyToken(text, token);
-    EXPECT_STREQ("255", token);
-    p = CopyToken(p, token);
-    EXPECT_STREQ("128", token);
-    p = CopyToken(p, token);
-    EXPECT_STREQ("0", token);
-    EXPECT_EQ(0, *p);
-    p = CopyToken(p, token);
-    EXPECT_STREQ("", token);
-}
-
-TEST(CopyToken, RepeatedSeparatorsGiveAnEmptyToken)
-{
-    char text[] = "255  7";
-    char token[16];
-    char* p = CopyToken(text, token);
-    p = CopyToken(p, token);
-    EXPECT_STREQ("", token);
-    CopyToken(p, token);
-    EXPECT_STREQ("7", token);
-}
-
-TEST(CopyToken, OwnStopSetAndDoubleByteText)
-{
-    char text[] = "\x82\xA0\x82\xA1,b";
-    char token[16];
-    char* p = CopyToken(text, token, ",");
-    EXPECT_STREQ("\x82\xA0\x82\xA1", token);
-    EXPECT_STREQ("b", p);
+    const struct { const char* text; const char* stops; std::vector<std::string> tokens; } cases[] = {
+        {"255 128 0", nullptr, {"255", "128", "0", ""}},
+        {"255  7", nullptr, {"255", "", "7"}},
+        {"\x82\xA0\x82\xA1,b", ",", {"\x82\xA0\x82\xA1", "b"}},
+    };
+    for (const auto& c : cases) {
+        char text[16], token[16];
+        strcpy(text, c.text);
+        char* p = text;
+        for (const std::string& expected : c.tokens) {
+            p = CopyToken(p, token, c.stops);
+            EXPECT_EQ(expected, token) << c.text;
+        }
+    }
 }
 
 TEST(Paths, DirectoryAndNameWithEitherSeparator)
@@ -110,13 +80,9 @@ TEST(Paths, DirectoryAndNameWithEitherSeparator)
         EXPECT_EQ(CString(c.dir), GetFileDir(c.path)) << c.path;
         EXPECT_EQ(CString(c.name), GetFileName(c.path)) << c.path;
     }
-}
-
-TEST(Paths, TooLongForAPathBufferGivesNothing)
-{
-    std::string fits = std::string(250, 'd') + "\\a.bmp";
+    // Too long for a path buffer gives nothing.
     std::string tooLong = std::string(260, 'd') + "\\a.bmp";
-    EXPECT_EQ(CString("a.bmp"), GetFileName(fits.c_str()));
+    EXPECT_EQ(CString("a.bmp"), GetFileName((std::string(250, 'd') + "\\a.bmp").c_str()));
     EXPECT_EQ(CString(), GetFileName(tooLong.c_str()));
     EXPECT_EQ(CString(), GetFileDir(tooLong.c_str()));
 }

@@ -1,5 +1,6 @@
 // Hook chains on real windows: message order, Default() through nested sends, unhooking in
 // any order, WM_NCDESTROY, destruction of a hooked object, and misuse that must stay harmless.
+#include "SkinTestSupport.h"
 #include "SkinWin/Subclass.h"
 #include "support/Sinks.h"
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@ const UINT WM_PROBE = WM_APP + 10;
 const UINT WM_NESTED = WM_APP + 11;
 
 std::vector<std::string> g_log;
-std::vector<bool> g_hookedAtNcDestroy;
 class CRecordingHook;
 std::vector<CRecordingHook*> g_watched;
 
@@ -22,8 +22,6 @@ void Log(const std::string& who, UINT msg, WPARAM wParam)
         g_log.push_back(who + ":" + (msg == WM_PROBE ? "probe" : msg == WM_NESTED ? "nested" : "ncdestroy") +
                         std::to_string(wParam));
 }
-
-LRESULT CALLBACK OwnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 class CRecordingHook : public CSubclassWnd {
 public:
@@ -46,10 +44,10 @@ private:
 LRESULT CALLBACK OwnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     Log("own", msg, wParam);
-    if (msg == WM_NCDESTROY) {
+    // Whether each watched hook is still in place when the window's own procedure sees the end.
+    if (msg == WM_NCDESTROY)
         for (CRecordingHook* hook : g_watched)
-            g_hookedAtNcDestroy.push_back(hook->IsHooked() != 0);
-    }
+            g_log.push_back(hook->IsHooked() ? "hooked" : "unhooked");
     if (msg == WM_PROBE)
         return 1000;
     return DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -59,36 +57,21 @@ class SubclassTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static ATOM atom = [] {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = OwnProc;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = "KorvalinHookTest";
-            return RegisterClassA(&wc);
-        }();
-        ASSERT_NE(0, atom);
-        wnd = CreateWindowExA(0, "KorvalinHookTest", "hook", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
+        wnd = MakeTestWindow("KorvalinHookTest", OwnProc, WS_POPUP, {0, 0, 50, 50});
         ASSERT_NE(nullptr, wnd);
         g_log.clear();
-        g_hookedAtNcDestroy.clear();
         g_watched.clear();
     }
-    void TearDown() override
-    {
-        if (IsWindow(wnd))
-            DestroyWindow(wnd);
-    }
+    void TearDown() override { DestroyWindow(wnd); }
     WNDPROC Proc() const { return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)); }
-    std::vector<std::string> Probe(WPARAM id, LRESULT* result = nullptr)
+    std::vector<std::string> Probe(WPARAM id)
     {
         g_log.clear();
-        LRESULT r = SendMessageA(wnd, WM_PROBE, id, 0);
-        if (result)
-            *result = r;
+        result = SendMessageA(wnd, WM_PROBE, id, 0);
         return g_log;
     }
     HWND wnd = nullptr;
+    LRESULT result = 0;
 };
 
 using Log_ = std::vector<std::string>;
@@ -96,15 +79,18 @@ using Log_ = std::vector<std::string>;
 
 TEST_F(SubclassTest, NewestHookFirstThenOlderThenTheWindowsOwnProcedure)
 {
+    // The framework window's handle is taken as it is.
+    CWnd frame;
+    frame.Attach(wnd);
     CRecordingHook a("A"), b("B"), c("C");
-    EXPECT_TRUE(a.HookWindow(wnd));
+    EXPECT_TRUE(a.HookWindow(&frame));
+    frame.Detach();
     EXPECT_EQ(reinterpret_cast<WNDPROC>(HookWndProc), Proc());
     EXPECT_TRUE(b.HookWindow(wnd));
-    LRESULT result = 0;
-    EXPECT_EQ((Log_{"B:probe1", "A:probe1", "own:probe1"}), Probe(1, &result));
+    EXPECT_EQ((Log_{"B:probe1", "A:probe1", "own:probe1"}), Probe(1));
     EXPECT_EQ(1002, result);
     c.HookWindow(wnd);
-    EXPECT_EQ((Log_{"C:probe2", "B:probe2", "A:probe2", "own:probe2"}), Probe(2, &result));
+    EXPECT_EQ((Log_{"C:probe2", "B:probe2", "A:probe2", "own:probe2"}), Probe(2));
     EXPECT_EQ(1003, result);
     EXPECT_EQ(&c, GetHookMap().Lookup(wnd));
     EXPECT_EQ(OwnProc, c.m_pOldWndProc);
@@ -122,9 +108,8 @@ TEST_F(SubclassTest, DefaultPassesTheOuterMessageAfterANestedSend)
 TEST_F(SubclassTest, UnhookingFirstMiddleAndLast)
 {
     CRecordingHook a("A"), b("B"), c("C");
-    a.HookWindow(wnd);
-    b.HookWindow(wnd);
-    c.HookWindow(wnd);
+    for (CRecordingHook* hook : {&a, &b, &c})
+        hook->HookWindow(wnd);
 
     EXPECT_TRUE(b.HookWindow(static_cast<HWND>(nullptr)));
     EXPECT_FALSE(b.IsHooked());
@@ -142,7 +127,9 @@ TEST_F(SubclassTest, UnhookingFirstMiddleAndLast)
     EXPECT_EQ((Log_{"own:probe3"}), Probe(3));
 
     EXPECT_TRUE(a.HookWindow(static_cast<HWND>(nullptr)));
+    EXPECT_TRUE(a.HookWindow(static_cast<CWnd*>(nullptr)));
     EXPECT_FALSE(a.IsHooked());
+    EXPECT_TRUE(a.IsKindOf(RUNTIME_CLASS(CSubclassWnd)));
 }
 
 TEST_F(SubclassTest, NcDestroyUnhooksEverythingBeforeTheOwnProcedureRuns)
@@ -153,8 +140,7 @@ TEST_F(SubclassTest, NcDestroyUnhooksEverythingBeforeTheOwnProcedureRuns)
     g_watched = {&a, &b};
     g_log.clear();
     DestroyWindow(wnd);
-    EXPECT_EQ((Log_{"own:ncdestroy0"}), g_log);
-    EXPECT_EQ((std::vector<bool>{false, false}), g_hookedAtNcDestroy);
+    EXPECT_EQ((Log_{"own:ncdestroy0", "unhooked", "unhooked"}), g_log);
     EXPECT_EQ(nullptr, GetHookMap().Lookup(wnd));
 }
 
@@ -173,19 +159,6 @@ TEST_F(SubclassTest, DestroyingAHookedObjectUnhooksIt)
         only.HookWindow(wnd);
     }
     EXPECT_EQ(OwnProc, Proc());
-}
-
-TEST_F(SubclassTest, HookWindowTakesTheFrameworkWindowsHandle)
-{
-    CWnd frame;
-    frame.Attach(wnd);
-    CRecordingHook a("A");
-    EXPECT_TRUE(a.HookWindow(&frame));
-    EXPECT_EQ(wnd, a.m_hWnd);
-    EXPECT_TRUE(a.HookWindow(static_cast<CWnd*>(nullptr)));
-    EXPECT_FALSE(a.IsHooked());
-    frame.Detach();
-    EXPECT_TRUE(a.IsKindOf(RUNTIME_CLASS(CSubclassWnd)));
 }
 
 TEST_F(SubclassTest, MisuseStaysHarmlessAndIsReportedInDebugBuilds)
@@ -211,7 +184,7 @@ TEST_F(SubclassTest, MisuseStaysHarmlessAndIsReportedInDebugBuilds)
     EXPECT_FALSE(c.IsHooked());
 
     // A window that carries the hook procedure without a chain gets the default handling.
-    HWND other = CreateWindowExA(0, "KorvalinHookTest", "x", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
+    HWND other = MakeTestWindow("KorvalinHookTest", OwnProc, WS_POPUP, {0, 0, 5, 5});
     SetWindowLongPtrA(other, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HookWndProc));
     EXPECT_EQ(0, SendMessageA(other, WM_PROBE, 0, 0));
     SetWindowLongPtrA(other, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnProc));
