@@ -32,8 +32,9 @@ protected:
             exe + (variant == "real" ? "\\lame_enc" : "\\fake_lame\\" + variant) + "\\lame_enc.dll";
         for (const char* name : {"lame_enc.dll", "calls.log", "test.mp3"})
             DeleteFileA(dir.File(name).c_str());
-        if (variant != "none")
+        if (variant != "none") {
             ASSERT_TRUE(CopyFileA(source.c_str(), dir.File("lame_enc.dll").c_str(), FALSE)) << source;
+        }
         if (!m_bInitialized)
             Init();
         m_bInitialized = true;
