@@ -6,10 +6,12 @@
 namespace {
 
 template <class Caps>
-MMRESULT FillCaps(const std::vector<std::string>& names, UINT_PTR device, Caps* caps)
+MMRESULT FillCaps(const std::vector<std::string>& names, UINT_PTR device, Caps* caps, UINT size)
 {
     if (device >= names.size())
         return MMSYSERR_BADDEVICEID;
+    if (size < sizeof(Caps))
+        return MMSYSERR_INVALPARAM;
     *caps = Caps{};
     lstrcpynA(caps->szPname, names[device].c_str(), MAXPNAMELEN);
     return MMSYSERR_NOERROR;
@@ -18,6 +20,38 @@ MMRESULT FillCaps(const std::vector<std::string>& names, UINT_PTR device, Caps* 
 MMRESULT ErrorText(MMRESULT error, LPSTR text, UINT size)
 {
     snprintf(text, size, "fake error %u", error);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT Prepare(bool open, WAVEHDR* header)
+{
+    if (!open)
+        return MMSYSERR_INVALHANDLE;
+    header->dwFlags |= WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT Unprepare(bool open, WAVEHDR* header)
+{
+    if (!open)
+        return MMSYSERR_INVALHANDLE;
+    if (header->dwFlags & WHDR_INQUEUE)
+        return WAVERR_STILLPLAYING;
+    header->dwFlags &= ~WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+// Puts a prepared header in the device's queue.
+MMRESULT Enqueue(bool open, WAVEHDR* header, std::vector<WAVEHDR*>& queue)
+{
+    if (!open)
+        return MMSYSERR_INVALHANDLE;
+    if (!(header->dwFlags & WHDR_PREPARED))
+        return WAVERR_UNPREPARED;
+    if (header->dwFlags & WHDR_INQUEUE)
+        return WAVERR_STILLPLAYING;
+    header->dwFlags = (header->dwFlags | WHDR_INQUEUE) & ~WHDR_DONE;
+    queue.push_back(header);
     return MMSYSERR_NOERROR;
 }
 
@@ -81,160 +115,6 @@ BYTE CFakeAudioServices::PatternByte(size_t position)
     return static_cast<BYTE>(position * 7 + position / 251);
 }
 
-// ---------------------------------------------------------------------------------------
-// Wave input
-
-UINT CFakeAudioServices::waveInGetNumDevs()
-{
-    LONG_PTR result;
-    if (Call("waveInGetNumDevs", nullptr, 0, &result))
-        return static_cast<UINT>(result);
-    return static_cast<UINT>(inDevices.size());
-}
-
-MMRESULT CFakeAudioServices::waveInGetDevCapsA(UINT_PTR device, WAVEINCAPSA* caps, UINT)
-{
-    LONG_PTR result;
-    if (Call("waveInGetDevCapsA", nullptr, device, &result))
-        return static_cast<MMRESULT>(result);
-    return FillCaps(inDevices, device, caps);
-}
-
-MMRESULT CFakeAudioServices::waveInGetErrorTextA(MMRESULT error, LPSTR text, UINT size)
-{
-    LONG_PTR result;
-    if (Call("waveInGetErrorTextA", nullptr, error, &result))
-        return static_cast<MMRESULT>(result);
-    return ErrorText(error, text, size);
-}
-
-MMRESULT CFakeAudioServices::waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATEX* format,
-                                        DWORD_PTR callback, DWORD_PTR, DWORD flags)
-{
-    LONG_PTR result;
-    if (Call("waveInOpen", nullptr, device, &result))
-        return static_cast<MMRESULT>(result);
-    inDevice = device;
-    inFormat = *format;
-    inFlags = flags;
-    inWindow = reinterpret_cast<HWND>(callback);
-    inOpen = true;
-    inStarted = false;
-    *handle = hWaveIn;
-    Notify(inWindow, MM_WIM_OPEN, reinterpret_cast<WPARAM>(hWaveIn), 0);
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT CFakeAudioServices::waveInClose(HWAVEIN handle)
-{
-    LONG_PTR result;
-    if (Call("waveInClose", handle, 0, &result))
-        return static_cast<MMRESULT>(result);
-    if (!inOpen || handle != hWaveIn)
-        return MMSYSERR_INVALHANDLE;
-    if (!inQueue.empty())
-        return WAVERR_STILLPLAYING;
-    inOpen = false;
-    Notify(inWindow, MM_WIM_CLOSE, reinterpret_cast<WPARAM>(hWaveIn), 0);
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT CFakeAudioServices::waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT)
-{
-    LONG_PTR result;
-    if (Call("waveInPrepareHeader", header, 0, &result))
-        return static_cast<MMRESULT>(result);
-    if (!inOpen || handle != hWaveIn)
-        return MMSYSERR_INVALHANDLE;
-    header->dwFlags |= WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT CFakeAudioServices::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT)
-{
-    LONG_PTR result;
-    if (Call("waveInUnprepareHeader", header, 0, &result))
-        return static_cast<MMRESULT>(result);
-    if (!inOpen || handle != hWaveIn)
-        return MMSYSERR_INVALHANDLE;
-    if (header->dwFlags & WHDR_INQUEUE)
-        return WAVERR_STILLPLAYING;
-    header->dwFlags &= ~WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT CFakeAudioServices::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT)
-{
-    LONG_PTR result;
-    if (Call("waveInAddBuffer", header, header->dwBufferLength, &result))
-        return static_cast<MMRESULT>(result);
-    if (!inOpen || handle != hWaveIn)
-        return MMSYSERR_INVALHANDLE;
-    if (!(header->dwFlags & WHDR_PREPARED))
-        return WAVERR_UNPREPARED;
-    if (header->dwFlags & WHDR_INQUEUE)
-        return WAVERR_STILLPLAYING;
-    header->dwFlags = (header->dwFlags | WHDR_INQUEUE) & ~WHDR_DONE;
-    header->dwBytesRecorded = 0;
-    inQueue.push_back(header);
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT CFakeAudioServices::waveInStart(HWAVEIN handle)
-{
-    LONG_PTR result;
-    if (Call("waveInStart", handle, 0, &result))
-        return static_cast<MMRESULT>(result);
-    if (!inOpen || handle != hWaveIn)
-        return MMSYSERR_INVALHANDLE;
-    inStarted = true;
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT CFakeAudioServices::waveInReset(HWAVEIN handle)
-{
-    LONG_PTR result;
-    if (Call("waveInReset", handle, 0, &result))
-        return static_cast<MMRESULT>(result);
-    if (!inOpen || handle != hWaveIn)
-        return MMSYSERR_INVALHANDLE;
-    inStarted = false;
-    while (!inQueue.empty()) {
-        WAVEHDR* header = PopFront(inQueue);
-        header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-        Notify(inWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(hWaveIn), reinterpret_cast<LPARAM>(header));
-    }
-    return MMSYSERR_NOERROR;
-}
-
-bool CFakeAudioServices::ReturnInput(DWORD bytes)
-{
-    if (inQueue.empty())
-        return false;
-    WAVEHDR* header = PopFront(inQueue);
-    bytes = std::min(bytes, header->dwBufferLength);
-    if (fillInput) {
-        BYTE* data = reinterpret_cast<BYTE*>(header->lpData);
-        for (DWORD i = 0; i < bytes; ++i)
-            data[i] = PatternByte(returnedInput.size() + i);
-        returnedInput.insert(returnedInput.end(), data, data + bytes);
-    }
-    HandBackInput(header, bytes);
-    return true;
-}
-
-bool CFakeAudioServices::ReturnInput(const std::vector<BYTE>& data)
-{
-    if (inQueue.empty())
-        return false;
-    WAVEHDR* header = PopFront(inQueue);
-    DWORD bytes = std::min<DWORD>(static_cast<DWORD>(data.size()), header->dwBufferLength);
-    memcpy(header->lpData, data.data(), bytes);
-    returnedInput.insert(returnedInput.end(), data.begin(), data.begin() + bytes);
-    HandBackInput(header, bytes);
-    return true;
-}
-
 WAVEHDR* CFakeAudioServices::PopFront(std::vector<WAVEHDR*>& queue)
 {
     WAVEHDR* header = queue.front();
@@ -250,11 +130,128 @@ void CFakeAudioServices::Notify(HWND window, UINT message, WPARAM handle, LPARAM
         ::PostMessageA(window, message, handle, header);
 }
 
-void CFakeAudioServices::HandBackInput(WAVEHDR* header, DWORD bytes)
+void CFakeAudioServices::HandBack(HWND window, UINT message, WPARAM handle, WAVEHDR* header)
 {
-    header->dwBytesRecorded = bytes;
     header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-    Notify(inWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(hWaveIn), reinterpret_cast<LPARAM>(header));
+    Notify(window, message, handle, reinterpret_cast<LPARAM>(header));
+}
+
+// ---------------------------------------------------------------------------------------
+// Wave input
+
+UINT CFakeAudioServices::waveInGetNumDevs()
+{
+    return Scripted<UINT>("waveInGetNumDevs", nullptr, 0, [&] { return static_cast<UINT>(inDevices.size()); });
+}
+
+MMRESULT CFakeAudioServices::waveInGetDevCapsA(UINT_PTR device, WAVEINCAPSA* caps, UINT size)
+{
+    return Scripted<MMRESULT>("waveInGetDevCapsA", nullptr, device,
+                              [&] { return FillCaps(inDevices, device, caps, size); });
+}
+
+MMRESULT CFakeAudioServices::waveInGetErrorTextA(MMRESULT error, LPSTR text, UINT size)
+{
+    return Scripted<MMRESULT>("waveInGetErrorTextA", nullptr, error, [&] { return ErrorText(error, text, size); });
+}
+
+MMRESULT CFakeAudioServices::waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATEX* format,
+                                        DWORD_PTR callback, DWORD_PTR, DWORD flags)
+{
+    return Scripted<MMRESULT>("waveInOpen", nullptr, device, [&] {
+        inDevice = device;
+        inFormat = *format;
+        inFlags = flags;
+        inWindow = reinterpret_cast<HWND>(callback);
+        inOpen = true;
+        inStarted = false;
+        *handle = hWaveIn;
+        Notify(inWindow, MM_WIM_OPEN, reinterpret_cast<WPARAM>(hWaveIn), 0);
+        return MMSYSERR_NOERROR;
+    });
+}
+
+MMRESULT CFakeAudioServices::waveInClose(HWAVEIN handle)
+{
+    return Scripted<MMRESULT>("waveInClose", handle, 0, [&]() -> MMRESULT {
+        if (!InOpen(handle))
+            return MMSYSERR_INVALHANDLE;
+        if (!inQueue.empty())
+            return WAVERR_STILLPLAYING;
+        inOpen = false;
+        Notify(inWindow, MM_WIM_CLOSE, reinterpret_cast<WPARAM>(hWaveIn), 0);
+        return MMSYSERR_NOERROR;
+    });
+}
+
+MMRESULT CFakeAudioServices::waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT)
+{
+    return Scripted<MMRESULT>("waveInPrepareHeader", header, 0, [&] { return Prepare(InOpen(handle), header); });
+}
+
+MMRESULT CFakeAudioServices::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT)
+{
+    return Scripted<MMRESULT>("waveInUnprepareHeader", header, 0, [&] { return Unprepare(InOpen(handle), header); });
+}
+
+MMRESULT CFakeAudioServices::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT)
+{
+    return Scripted<MMRESULT>("waveInAddBuffer", header, header->dwBufferLength, [&] {
+        MMRESULT result = Enqueue(InOpen(handle), header, inQueue);
+        if (result == MMSYSERR_NOERROR)
+            header->dwBytesRecorded = 0;
+        return result;
+    });
+}
+
+MMRESULT CFakeAudioServices::waveInStart(HWAVEIN handle)
+{
+    return Scripted<MMRESULT>("waveInStart", handle, 0, [&]() -> MMRESULT {
+        if (!InOpen(handle))
+            return MMSYSERR_INVALHANDLE;
+        inStarted = true;
+        return MMSYSERR_NOERROR;
+    });
+}
+
+MMRESULT CFakeAudioServices::waveInReset(HWAVEIN handle)
+{
+    return Scripted<MMRESULT>("waveInReset", handle, 0, [&]() -> MMRESULT {
+        if (!InOpen(handle))
+            return MMSYSERR_INVALHANDLE;
+        inStarted = false;
+        while (!inQueue.empty())
+            HandBack(inWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(hWaveIn), PopFront(inQueue));
+        return MMSYSERR_NOERROR;
+    });
+}
+
+bool CFakeAudioServices::ReturnInput(DWORD bytes)
+{
+    if (inQueue.empty())
+        return false;
+    WAVEHDR* header = PopFront(inQueue);
+    header->dwBytesRecorded = std::min(bytes, header->dwBufferLength);
+    if (fillInput) {
+        BYTE* data = reinterpret_cast<BYTE*>(header->lpData);
+        for (DWORD i = 0; i < header->dwBytesRecorded; ++i)
+            data[i] = PatternByte(returnedInput.size() + i);
+        returnedInput.insert(returnedInput.end(), data, data + header->dwBytesRecorded);
+    }
+    HandBack(inWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(hWaveIn), header);
+    return true;
+}
+
+bool CFakeAudioServices::ReturnInput(const std::vector<BYTE>& data)
+{
+    if (inQueue.empty())
+        return false;
+    WAVEHDR* header = PopFront(inQueue);
+    header->dwBytesRecorded = std::min<DWORD>(static_cast<DWORD>(data.size()), header->dwBufferLength);
+    memcpy(header->lpData, data.data(), header->dwBytesRecorded);
+    returnedInput.insert(returnedInput.end(), data.begin(), data.begin() + header->dwBytesRecorded);
+    HandBack(inWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(hWaveIn), header);
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -262,118 +259,83 @@ void CFakeAudioServices::HandBackInput(WAVEHDR* header, DWORD bytes)
 
 UINT CFakeAudioServices::waveOutGetNumDevs()
 {
-    LONG_PTR result;
-    if (Call("waveOutGetNumDevs", nullptr, 0, &result))
-        return static_cast<UINT>(result);
-    return static_cast<UINT>(outDevices.size());
+    return Scripted<UINT>("waveOutGetNumDevs", nullptr, 0, [&] { return static_cast<UINT>(outDevices.size()); });
 }
 
-MMRESULT CFakeAudioServices::waveOutGetDevCapsA(UINT_PTR device, WAVEOUTCAPSA* caps, UINT)
+MMRESULT CFakeAudioServices::waveOutGetDevCapsA(UINT_PTR device, WAVEOUTCAPSA* caps, UINT size)
 {
-    LONG_PTR result;
-    if (Call("waveOutGetDevCapsA", nullptr, device, &result))
-        return static_cast<MMRESULT>(result);
-    return FillCaps(outDevices, device, caps);
+    return Scripted<MMRESULT>("waveOutGetDevCapsA", nullptr, device,
+                              [&] { return FillCaps(outDevices, device, caps, size); });
 }
 
 MMRESULT CFakeAudioServices::waveOutGetErrorTextA(MMRESULT error, LPSTR text, UINT size)
 {
-    LONG_PTR result;
-    if (Call("waveOutGetErrorTextA", nullptr, error, &result))
-        return static_cast<MMRESULT>(result);
-    return ErrorText(error, text, size);
+    return Scripted<MMRESULT>("waveOutGetErrorTextA", nullptr, error, [&] { return ErrorText(error, text, size); });
 }
 
 MMRESULT CFakeAudioServices::waveOutOpen(HWAVEOUT* handle, UINT device, const WAVEFORMATEX* format,
                                          DWORD_PTR callback, DWORD_PTR, DWORD)
 {
-    LONG_PTR result;
-    if (Call("waveOutOpen", nullptr, device, &result))
-        return static_cast<MMRESULT>(result);
-    outDevice = device;
-    outFormat = *format;
-    outWindow = reinterpret_cast<HWND>(callback);
-    outOpen = true;
-    *handle = hWaveOut;
-    Notify(outWindow, MM_WOM_OPEN, reinterpret_cast<WPARAM>(hWaveOut), 0);
-    return MMSYSERR_NOERROR;
+    return Scripted<MMRESULT>("waveOutOpen", nullptr, device, [&] {
+        outDevice = device;
+        outFormat = *format;
+        outWindow = reinterpret_cast<HWND>(callback);
+        outOpen = true;
+        *handle = hWaveOut;
+        Notify(outWindow, MM_WOM_OPEN, reinterpret_cast<WPARAM>(hWaveOut), 0);
+        return MMSYSERR_NOERROR;
+    });
 }
 
 MMRESULT CFakeAudioServices::waveOutClose(HWAVEOUT handle)
 {
-    LONG_PTR result;
-    if (Call("waveOutClose", handle, 0, &result))
-        return static_cast<MMRESULT>(result);
-    if (!outOpen || handle != hWaveOut)
-        return MMSYSERR_INVALHANDLE;
-    if (!outQueue.empty())
-        return WAVERR_STILLPLAYING;
-    outOpen = false;
-    Notify(outWindow, MM_WOM_CLOSE, reinterpret_cast<WPARAM>(hWaveOut), 0);
-    return MMSYSERR_NOERROR;
+    return Scripted<MMRESULT>("waveOutClose", handle, 0, [&]() -> MMRESULT {
+        if (!OutOpen(handle))
+            return MMSYSERR_INVALHANDLE;
+        if (!outQueue.empty())
+            return WAVERR_STILLPLAYING;
+        outOpen = false;
+        Notify(outWindow, MM_WOM_CLOSE, reinterpret_cast<WPARAM>(hWaveOut), 0);
+        return MMSYSERR_NOERROR;
+    });
 }
 
 MMRESULT CFakeAudioServices::waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT)
 {
-    LONG_PTR result;
-    if (Call("waveOutPrepareHeader", header, 0, &result))
-        return static_cast<MMRESULT>(result);
-    if (!outOpen || handle != hWaveOut)
-        return MMSYSERR_INVALHANDLE;
-    header->dwFlags |= WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return Scripted<MMRESULT>("waveOutPrepareHeader", header, 0, [&] { return Prepare(OutOpen(handle), header); });
 }
 
 MMRESULT CFakeAudioServices::waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT)
 {
-    LONG_PTR result;
-    if (Call("waveOutUnprepareHeader", header, 0, &result))
-        return static_cast<MMRESULT>(result);
-    if (!outOpen || handle != hWaveOut)
-        return MMSYSERR_INVALHANDLE;
-    if (header->dwFlags & WHDR_INQUEUE)
-        return WAVERR_STILLPLAYING;
-    header->dwFlags &= ~WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return Scripted<MMRESULT>("waveOutUnprepareHeader", header, 0, [&] { return Unprepare(OutOpen(handle), header); });
 }
 
 MMRESULT CFakeAudioServices::waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT)
 {
-    LONG_PTR result;
-    if (Call("waveOutWrite", header, header->dwBufferLength, &result))
-        return static_cast<MMRESULT>(result);
-    if (!outOpen || handle != hWaveOut)
-        return MMSYSERR_INVALHANDLE;
-    if (!(header->dwFlags & WHDR_PREPARED))
-        return WAVERR_UNPREPARED;
-    header->dwFlags = (header->dwFlags | WHDR_INQUEUE) & ~WHDR_DONE;
-    outQueue.push_back(header);
-    const BYTE* data = reinterpret_cast<const BYTE*>(header->lpData);
-    written.insert(written.end(), data, data + header->dwBufferLength);
-    return MMSYSERR_NOERROR;
+    return Scripted<MMRESULT>("waveOutWrite", header, header->dwBufferLength, [&] {
+        MMRESULT result = Enqueue(OutOpen(handle), header, outQueue);
+        const BYTE* data = reinterpret_cast<const BYTE*>(header->lpData);
+        if (result == MMSYSERR_NOERROR)
+            written.insert(written.end(), data, data + header->dwBufferLength);
+        return result;
+    });
 }
 
 MMRESULT CFakeAudioServices::waveOutPause(HWAVEOUT handle)
 {
-    LONG_PTR result;
-    if (Call("waveOutPause", handle, 0, &result))
-        return static_cast<MMRESULT>(result);
-    return outOpen && handle == hWaveOut ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
+    return Scripted<MMRESULT>("waveOutPause", handle, 0,
+                              [&] { return OutOpen(handle) ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE; });
 }
 
 MMRESULT CFakeAudioServices::waveOutReset(HWAVEOUT handle)
 {
-    LONG_PTR result;
-    if (Call("waveOutReset", handle, 0, &result))
-        return static_cast<MMRESULT>(result);
-    if (!outOpen || handle != hWaveOut)
-        return MMSYSERR_INVALHANDLE;
-    while (!outQueue.empty()) {
-        WAVEHDR* header = PopFront(outQueue);
-        header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-        Notify(outWindow, MM_WOM_DONE, reinterpret_cast<WPARAM>(hWaveOut), reinterpret_cast<LPARAM>(header));
-    }
-    return MMSYSERR_NOERROR;
+    return Scripted<MMRESULT>("waveOutReset", handle, 0, [&]() -> MMRESULT {
+        if (!OutOpen(handle))
+            return MMSYSERR_INVALHANDLE;
+        while (!outQueue.empty())
+            HandBack(outWindow, MM_WOM_DONE, reinterpret_cast<WPARAM>(hWaveOut), PopFront(outQueue));
+        return MMSYSERR_NOERROR;
+    });
 }
 
 bool CFakeAudioServices::CompleteOutput()
@@ -383,8 +345,7 @@ bool CFakeAudioServices::CompleteOutput()
     WAVEHDR* header = PopFront(outQueue);
     const BYTE* data = reinterpret_cast<const BYTE*>(header->lpData);
     heard.insert(heard.end(), data, data + header->dwBufferLength);
-    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-    Notify(outWindow, MM_WOM_DONE, reinterpret_cast<WPARAM>(hWaveOut), reinterpret_cast<LPARAM>(header));
+    HandBack(outWindow, MM_WOM_DONE, reinterpret_cast<WPARAM>(hWaveOut), header);
     return true;
 }
 
@@ -393,66 +354,42 @@ bool CFakeAudioServices::CompleteOutput()
 
 UINT CFakeAudioServices::mixerGetNumDevs()
 {
-    LONG_PTR result;
-    if (Call("mixerGetNumDevs", nullptr, 0, &result))
-        return static_cast<UINT>(result);
-    return 0;
+    return Scripted<UINT>("mixerGetNumDevs", nullptr, 0, [] { return 0u; });
 }
 
 MMRESULT CFakeAudioServices::mixerGetID(HMIXEROBJ object, UINT*, DWORD flags)
 {
-    LONG_PTR result;
-    if (Call("mixerGetID", object, flags, &result))
-        return static_cast<MMRESULT>(result);
-    return MMSYSERR_NODRIVER;
+    return Scripted<MMRESULT>("mixerGetID", object, flags, [] { return MMSYSERR_NODRIVER; });
 }
 
 MMRESULT CFakeAudioServices::mixerOpen(HMIXER*, UINT id, DWORD_PTR, DWORD_PTR, DWORD)
 {
-    LONG_PTR result;
-    if (Call("mixerOpen", nullptr, id, &result))
-        return static_cast<MMRESULT>(result);
-    return MMSYSERR_NODRIVER;
+    return Scripted<MMRESULT>("mixerOpen", nullptr, id, [] { return MMSYSERR_NODRIVER; });
 }
 
 MMRESULT CFakeAudioServices::mixerClose(HMIXER handle)
 {
-    LONG_PTR result;
-    if (Call("mixerClose", handle, 0, &result))
-        return static_cast<MMRESULT>(result);
-    return MMSYSERR_INVALHANDLE;
+    return Scripted<MMRESULT>("mixerClose", handle, 0, [] { return MMSYSERR_INVALHANDLE; });
 }
 
 MMRESULT CFakeAudioServices::mixerGetLineInfoA(HMIXEROBJ object, MIXERLINEA*, DWORD flags)
 {
-    LONG_PTR result;
-    if (Call("mixerGetLineInfoA", object, flags, &result))
-        return static_cast<MMRESULT>(result);
-    return MMSYSERR_INVALHANDLE;
+    return Scripted<MMRESULT>("mixerGetLineInfoA", object, flags, [] { return MMSYSERR_INVALHANDLE; });
 }
 
 MMRESULT CFakeAudioServices::mixerGetLineControlsA(HMIXEROBJ object, MIXERLINECONTROLSA*, DWORD flags)
 {
-    LONG_PTR result;
-    if (Call("mixerGetLineControlsA", object, flags, &result))
-        return static_cast<MMRESULT>(result);
-    return MMSYSERR_INVALHANDLE;
+    return Scripted<MMRESULT>("mixerGetLineControlsA", object, flags, [] { return MMSYSERR_INVALHANDLE; });
 }
 
 MMRESULT CFakeAudioServices::mixerGetControlDetailsA(HMIXEROBJ object, MIXERCONTROLDETAILS*, DWORD flags)
 {
-    LONG_PTR result;
-    if (Call("mixerGetControlDetailsA", object, flags, &result))
-        return static_cast<MMRESULT>(result);
-    return MMSYSERR_INVALHANDLE;
+    return Scripted<MMRESULT>("mixerGetControlDetailsA", object, flags, [] { return MMSYSERR_INVALHANDLE; });
 }
 
 MMRESULT CFakeAudioServices::mixerSetControlDetails(HMIXEROBJ object, MIXERCONTROLDETAILS*, DWORD flags)
 {
-    LONG_PTR result;
-    if (Call("mixerSetControlDetails", object, flags, &result))
-        return static_cast<MMRESULT>(result);
-    return MMSYSERR_INVALHANDLE;
+    return Scripted<MMRESULT>("mixerSetControlDetails", object, flags, [] { return MMSYSERR_INVALHANDLE; });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -466,24 +403,22 @@ HMMIO CFakeAudioServices::mmioOpenA(LPSTR name, MMIOINFO* info, DWORD flags)
     return m_pPrevious->mmioOpenA(name, info, flags);
 }
 
+// A failed close still closes, so that no test leaves a file open.
 MMRESULT CFakeAudioServices::mmioClose(HMMIO file, UINT flags)
 {
     LONG_PTR result;
-    if (Call("mmioClose", file, flags, &result)) {
-        m_pPrevious->mmioClose(file, flags);
-        return static_cast<MMRESULT>(result);
-    }
-    return m_pPrevious->mmioClose(file, flags);
+    bool fail = Call("mmioClose", file, flags, &result);
+    MMRESULT closed = m_pPrevious->mmioClose(file, flags);
+    return fail ? static_cast<MMRESULT>(result) : closed;
 }
 
 LONG CFakeAudioServices::mmioRead(HMMIO file, HPSTR buffer, LONG count)
 {
-    LONG_PTR result;
-    if (Call("mmioRead", file, static_cast<UINT_PTR>(count), &result))
-        return static_cast<LONG>(result);
-    return m_pPrevious->mmioRead(file, buffer, count);
+    return Scripted<LONG>("mmioRead", file, static_cast<UINT_PTR>(count),
+                          [&] { return m_pPrevious->mmioRead(file, buffer, count); });
 }
 
+// A failure given as a short count writes that many bytes first.
 LONG CFakeAudioServices::mmioWrite(HMMIO file, const char* buffer, LONG count)
 {
     LONG_PTR result;
@@ -493,33 +428,24 @@ LONG CFakeAudioServices::mmioWrite(HMMIO file, const char* buffer, LONG count)
             m_pPrevious->mmioWrite(file, buffer, shortCount);
         return static_cast<LONG>(result);
     }
-    if (discardWrites)
-        return count;
-    return m_pPrevious->mmioWrite(file, buffer, count);
+    return discardWrites ? count : m_pPrevious->mmioWrite(file, buffer, count);
 }
 
 MMRESULT CFakeAudioServices::mmioCreateChunk(HMMIO file, MMCKINFO* chunk, UINT flags)
 {
-    LONG_PTR result;
-    if (Call("mmioCreateChunk", file, flags, &result))
-        return static_cast<MMRESULT>(result);
-    return m_pPrevious->mmioCreateChunk(file, chunk, flags);
+    return Scripted<MMRESULT>("mmioCreateChunk", file, flags,
+                              [&] { return m_pPrevious->mmioCreateChunk(file, chunk, flags); });
 }
 
 MMRESULT CFakeAudioServices::mmioDescend(HMMIO file, MMCKINFO* chunk, const MMCKINFO* parent, UINT flags)
 {
-    LONG_PTR result;
-    if (Call("mmioDescend", file, flags, &result))
-        return static_cast<MMRESULT>(result);
-    return m_pPrevious->mmioDescend(file, chunk, parent, flags);
+    return Scripted<MMRESULT>("mmioDescend", file, flags,
+                              [&] { return m_pPrevious->mmioDescend(file, chunk, parent, flags); });
 }
 
 MMRESULT CFakeAudioServices::mmioAscend(HMMIO file, MMCKINFO* chunk, UINT flags)
 {
-    LONG_PTR result;
-    if (Call("mmioAscend", file, flags, &result))
-        return static_cast<MMRESULT>(result);
-    return m_pPrevious->mmioAscend(file, chunk, flags);
+    return Scripted<MMRESULT>("mmioAscend", file, flags, [&] { return m_pPrevious->mmioAscend(file, chunk, flags); });
 }
 
 void CFakeAudioServices::Sleep(DWORD milliseconds)

@@ -119,7 +119,17 @@ public:
 private:
     // Logs the call; true (and the scripted result) when it is to fail.
     bool Call(const char* name, const void* object, UINT_PTR value, LONG_PTR* result);
-    void HandBackInput(WAVEHDR* header, DWORD bytes);
+    // Logs the call and returns the scripted failure, or else what `work` returns.
+    template <class Result, class Work>
+    Result Scripted(const char* name, const void* object, UINT_PTR value, Work work)
+    {
+        LONG_PTR result;
+        return Call(name, object, value, &result) ? static_cast<Result>(result) : static_cast<Result>(work());
+    }
+    bool InOpen(HWAVEIN handle) const { return inOpen && handle == hWaveIn; }
+    bool OutOpen(HWAVEOUT handle) const { return outOpen && handle == hWaveOut; }
+    // Marks the header done and tells the window.
+    void HandBack(HWND window, UINT message, WPARAM handle, WAVEHDR* header);
     void Notify(HWND window, UINT message, WPARAM handle, LPARAM header);
     static WAVEHDR* PopFront(std::vector<WAVEHDR*>& queue);
     // Looked up by the call's name without making a string of it.
