@@ -25,11 +25,8 @@ protected:
     // folder and starts a recording afresh, so table rows can share the fixture.
     void Start(const std::string& variant, int nMode, DWORD dwRate = 22050, WORD wBits = 16)
     {
-        char exe[MAX_PATH];
-        GetModuleFileNameA(nullptr, exe, MAX_PATH);
-        *strrchr(exe, '\\') = '\0';
         const std::string source =
-            exe + (variant == "real" ? "\\lame_enc" : "\\fake_lame\\" + variant) + "\\lame_enc.dll";
+            ExeFolder() + (variant == "real" ? "\\lame_enc" : "\\fake_lame\\" + variant) + "\\lame_enc.dll";
         for (const char* name : {"lame_enc.dll", "calls.log", "test.mp3"})
             DeleteFileA(dir.File(name).c_str());
         if (variant != "none") {

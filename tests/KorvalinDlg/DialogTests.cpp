@@ -79,14 +79,6 @@ public:
     using CKorvalinDlg::m_sliderMic;
 };
 
-std::string ExeFolder()
-{
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    return folder.substr(0, folder.rfind('\\'));
-}
-
 const DWORD MIC_VOLUME = 30000, LINE_VOLUME = 20000, MAX_VOLUME = 60000, MIN_VOLUME = 1000;
 const char* const OUTPUTS[] = {"test.wav", "test.mp3", "test_left.wav", "test_left.mp3", "test_right.wav",
                                "test_right.mp3"};

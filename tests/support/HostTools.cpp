@@ -87,3 +87,11 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes)
     bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     return fclose(file) == 0 && ok;
 }
+
+std::string ExeFolder()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder = path;
+    return folder.substr(0, folder.rfind('\\'));
+}
