@@ -1,21 +1,20 @@
-// The engine's input line on a modelled mixer: which source lines are the microphone and the
-// line input, choosing one with a volume, and the device the dialog starts with.
+// The engine's input line on a modelled mixer: which source lines of a device are the
+// microphone and the line input, and which device the dialog starts with.
 #include "AudioPlayRec.h"
 #include "support/MixerModel.h"
 #include <gtest/gtest.h>
 
 namespace {
 
-const DWORD NONE = static_cast<DWORD>(-1);
 const DWORD MIC = MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, LINE = MIXERLINE_COMPONENTTYPE_SRC_LINE,
             CD = MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, OTHER = MIXERLINE_COMPONENTTYPE_SRC_UNDEFINED;
 
 // Each line's volume is `base` + its index, so a volume read tells which line was taken.
-MixerDevice Lines(const std::vector<std::pair<const char*, DWORD>>& lines, DWORD base)
+MixerDevice Lines(const std::vector<std::pair<const char*, DWORD>>& lines, DWORD base = 1000)
 {
-    MixerDevice device{{}, {Selector(static_cast<DWORD>(lines.size()))}};
+    MixerDevice device{Recording({Selector(static_cast<DWORD>(lines.size()))})};
     for (const auto& line : lines)
-        device.sources.push_back({line.first, line.second, {Volume(base + static_cast<DWORD>(device.sources.size()))}});
+        device.push_back({line.first, line.second, {Volume(base + static_cast<DWORD>(device.size()) - 1)}});
     return device;
 }
 
@@ -45,8 +44,7 @@ TEST_F(EngineInputLine, SelectingADeviceFindsItsMicrophoneAndLineIn)
         {{{"Microphone", OTHER}, {"Aux", OTHER}, {"CD", CD}}, 0, 2},
     };
     for (const auto& row : rows) {
-        CMixerModel mixer({Lines({{"CD", CD}, {"Mic", MIC}, {"Line", LINE}}, 0),
-                           Lines(row.lines, 1000)});
+        CMixerModel mixer({Lines({{"CD", CD}, {"Mic", MIC}, {"Line", LINE}}), Lines(row.lines)});
         engine.SetDevice(0);
         engine.SetDevice(1);
         EXPECT_EQ(1000 + row.mic, engine.GetInputLineVolume(FALSE, nullptr, nullptr)) << row.lines[0].first;
@@ -54,46 +52,20 @@ TEST_F(EngineInputLine, SelectingADeviceFindsItsMicrophoneAndLineIn)
     }
 }
 
-// Catches the wrong line set or selected, -1 not meaning the maximum, and a line without a
-// usable volume being selected all the same.
-TEST_F(EngineInputLine, SetInputLineSetsTheVolumeAndRecordsThatLine)
-{
-    const struct {
-        BOOL lineIn;
-        DWORD requested;
-        size_t source;
-        DWORD volume;
-        std::vector<DWORD> selected;
-    } rows[] = {{FALSE, 20, 1, 20, {0, 1, 0}}, {FALSE, NONE, 1, 500, {0, 1, 0}},
-                {FALSE, 5, 1, 1001, {0, 1, 0}}, {TRUE, NONE, 2, 1002, {0, 0, 0}}};
-    for (const auto& row : rows) {
-        CMixerModel mixer({Lines({{"CD", CD}, {"Mic", MIC}, {"Line", LINE}}, 1000)});
-        MixerDevice& card = mixer.devices[0];
-        card.sources[1].controls[0].minimum = 10;
-        card.sources[1].controls[0].maximum = 500;
-        card.sources[2].controls[0].flags = MIXERCONTROL_CONTROLF_DISABLED;
-        engine.SetDevice(0);
-        engine.SetInputLine(row.lineIn, row.requested);
-        EXPECT_EQ(row.volume, card.sources[row.source].controls[0].values[0]) << row.requested;
-        EXPECT_EQ(row.selected, card.destination[0].values) << row.requested;
-    }
-}
-
-// Catches a start-up device whose volume slider would move nothing.
+// Catches a start-up device whose volume sliders would move nothing.
 TEST_F(EngineInputLine, TheDialogStartsWithTheFirstDeviceWithAUsableVolume)
 {
-    MixerDevice noVolume = Lines({{"CD", CD}, {"Mic", MIC}}, 0), disabled = Lines({{"Mic", MIC}}, 0);
-    noVolume.sources[0].controls.clear();
-    disabled.sources[0].controls[0].flags = MIXERCONTROL_CONTROLF_DISABLED;
-    const MixerDevice usable = Lines({{"Line", LINE}}, 0);
+    MixerDevice noVolume = Lines({{"CD", CD}, {"Mic", MIC}}), disabled = Lines({{"Mic", MIC}});
+    noVolume[1].controls.clear();
+    disabled[1].controls[0].flags = MIXERCONTROL_CONTROLF_DISABLED;
+    const MixerDevice usable = Lines({{"Line", LINE}});
     const struct {
         std::vector<MixerDevice> devices;
         int found;
-    } rows[] = {{{usable, usable}, 0}, {{noVolume, usable}, 1}, {{disabled, usable}, 1}, {{noVolume, disabled}, -1},
-                {{}, -1}};
+    } rows[] = {{{usable, usable}, 0}, {{noVolume, usable}, 1}, {{disabled, usable}, 1}, {{noVolume, disabled}, -1}};
     for (const auto& row : rows) {
         CMixerModel mixer(row.devices);
-        EXPECT_EQ(row.found, engine.FindMixerDevice()) << row.devices.size() << " devices";
+        EXPECT_EQ(row.found, engine.FindMixerDevice());
     }
 }
 

@@ -1,5 +1,5 @@
-// CInputLineVolume on a modelled capture card: which line records, at which volume, and what
-// happens when the mixer cannot be used.
+// CInputLineVolume on a modelled capture card: which line records at which volume once a
+// volume is set and the line selected, also when the mixer cannot be used.
 #include "InputLineVolume.h"
 #include "support/MixerModel.h"
 #include <gtest/gtest.h>
@@ -8,108 +8,71 @@ namespace {
 
 const DWORD NONE = static_cast<DWORD>(-1);
 
-// A mono microphone, a stereo line input with a narrow volume range and a CD line; the
-// recording destination has a volume, a selector (given) and a mute switch that is off.
-MixerDevice Card(MixerControl selector = Selector(3))
+// The recording destination has a volume, the given selector and a mute switch that is off;
+// then a microphone, a stereo line input with a narrow range and a CD line.
+MixerDevice Card(const MixerControl& selector)
 {
-    return {{{"Mic", MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, {Volume(300)}},
-             {"Line In", MIXERLINE_COMPONENTTYPE_SRC_LINE, {Volume(150, 100, 200, 2)}, 2},
-             {"CD", MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, {Volume(7)}}},
-            {Volume(500, 0, 65535, 2), selector, {MIXERCONTROL_CONTROLTYPE_MUTE, MIXERCONTROL_CONTROLF_UNIFORM, {0}}}};
+    return {Recording({Volume(500), selector, {MIXERCONTROL_CONTROLTYPE_MUTE, MIXERCONTROL_CONTROLF_UNIFORM, {0}}}),
+            {"Mic", MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, {Volume(300)}},
+            {"Line In", MIXERLINE_COMPONENTTYPE_SRC_LINE, {Volume(150, 100, 200, 2)}, 2},
+            {"CD", MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, {Volume(7)}}};
 }
 
-// Every value of every control of the card, to see that nothing changed.
-std::vector<DWORD> AllValues(const MixerDevice& card)
+// Every value of the card, line by line in the order above.
+Values AllValues(const MixerDevice& card)
 {
-    std::vector<DWORD> all;
-    for (const MixerLine& line : card.sources)
+    Values all;
+    for (const MixerLine& line : card)
         for (const MixerControl& control : line.controls)
             all.insert(all.end(), control.values.begin(), control.values.end());
-    for (const MixerControl& control : card.destination)
-        all.insert(all.end(), control.values.begin(), control.values.end());
     return all;
 }
 
-// Catches a selection that records another line, leaves a channel out, or mutes the recording.
-TEST(InputLineVolume, SelectingALineRecordsThatLineAloneAndNeverMutes)
+// Catches another line recorded, a channel left out, the recording muted, a volume outside its
+// range or set where the mixer cannot be used, and a volume read that the mixer never gave.
+TEST(InputLineVolume, SetAndSelectRecordThatLineAtThatVolume)
 {
-    const MixerControl onOff{MIXERCONTROL_CONTROLTYPE_ONOFF, 0, {0, 0}};
-    const struct {
-        MixerControl selector;
-        UINT source;
-        std::vector<DWORD> selected;
-    } rows[] = {{Selector(3), 0, {1, 0, 0}}, {Selector(3), 2, {0, 0, 1}}, {Selector(3, 2), 1, {0, 1, 0, 0, 1, 0}},
-                {onOff, 1, {1, 1}}};
-    for (const auto& row : rows) {
-        CMixerModel mixer({Card(row.selector)});
-        CInputLineVolume(row.source, 0).SelectLine();
-        const MixerDevice& card = mixer.devices[0];
-        EXPECT_EQ(row.selected, card.destination[1].values) << "source " << row.source;
-        EXPECT_EQ(std::vector<DWORD>{0}, card.destination[2].values) << "the recording was muted";
-        EXPECT_EQ((std::vector<DWORD>{500, 500}), card.destination[0].values);
-    }
-}
-
-// Catches a volume set outside the control's range, on only one channel, or read back as a
-// value the mixer never gave (Wine's mixer answers without one).
-TEST(InputLineVolume, VolumeIsSetWithinItsRangeAndReadBack)
-{
+    const Values untouched{500, 0, 0, 0, 0, 300, 150, 150, 7};
     const struct {
         UINT source;
         DWORD set;
-        std::vector<DWORD> values;
+        Values after;
         DWORD read;
+        MixerControl selector = Selector(3);
+        const char* failing = nullptr;
+        LONG_PTR result = MMSYSERR_ERROR;
+        int nth = 1;
         bool unreadable = false;
-    } rows[] = {{1, 120, {120, 120}, 120}, {1, 200, {200, 200}, 200}, {1, 99, {150, 150}, 150},
-                {1, 201, {150, 150}, 150}, {1, NONE, {150, 150}, 150}, {0, 65535, {65535}, 65535},
-                {0, 40, {40}, NONE, true}};
-    for (const auto& row : rows) {
-        CMixerModel mixer({Card()});
-        mixer.valuesUnreadable = row.unreadable;
-        CInputLineVolume(row.source, 0).SetVolume(row.set);
-        EXPECT_EQ(row.values, mixer.devices[0].sources[row.source].controls[0].values) << "set " << row.set;
-        EXPECT_EQ(row.read, CInputLineVolume(row.source, 0).GetVolume()) << "set " << row.set;
-    }
-}
-
-// Catches a line used although its mixer cannot be reached or it has no usable volume: the
-// slider would move a control that does not exist, or the selection would silence the card.
-TEST(InputLineVolume, ALineThatCannotBeUsedIsLeftAlone)
-{
-    const struct {
-        const char* failing;
-        LONG_PTR result;
-        int nth;
-        void (*spoil)(MixerDevice&);
-        UINT source;
     } rows[] = {
-        {"mixerGetNumDevs", 0, 1, nullptr, 0},
-        {"waveInOpen", MMSYSERR_ALLOCATED, 1, nullptr, 0},
-        {"mixerGetID", MMSYSERR_NODRIVER, 1, nullptr, 0},
-        {"mixerOpen", MMSYSERR_NOMEM, 1, nullptr, 0},
-        {"mixerGetLineInfoA", MIXERR_INVALLINE, 1, nullptr, 0},
-        {"mixerGetLineInfoA", MMSYSERR_ERROR, 2, nullptr, 0},
-        {"mixerGetLineControlsA", MMSYSERR_ERROR, 1, nullptr, 0},
-        {"", 0, 0, [](MixerDevice& card) { card.sources[0].controls.clear(); }, 0},
-        {"", 0, 0, [](MixerDevice& card) { card.sources[0].controls[0].flags = MIXERCONTROL_CONTROLF_DISABLED; }, 0},
-        {"", 0, 0, nullptr, 3},
+        {0, 40, {500, 1, 0, 0, 0, 40, 150, 150, 7}, 40},
+        {2, 65535, {500, 0, 0, 1, 0, 300, 150, 150, 65535}, 65535},
+        {1, 200, {500, 0, 1, 0, 0, 1, 0, 0, 300, 200, 200, 7}, 200, Selector(3, 2)},
+        {1, 120, {500, 1, 1, 0, 300, 120, 120, 7}, 120, {MIXERCONTROL_CONTROLTYPE_ONOFF, 0, {0, 0}}},
+        {1, 99, {500, 0, 1, 0, 0, 300, 150, 150, 7}, 150},
+        {1, 201, {500, 0, 1, 0, 0, 300, 150, 150, 7}, 150},
+        {1, NONE, {500, 0, 1, 0, 0, 300, 150, 150, 7}, 150},
+        {0, 40, {500, 1, 0, 0, 0, 40, 150, 150, 7}, NONE, Selector(3), nullptr, 0, 1, true},
+        {3, 40, untouched, NONE},
+        {0, 40, untouched, NONE, Selector(3), "mixerGetNumDevs", 0},
+        {0, 40, untouched, NONE, Selector(3), "waveInOpen", MMSYSERR_ALLOCATED},
+        {0, 40, untouched, NONE, Selector(3), "mixerGetID"},
+        {0, 40, untouched, NONE, Selector(3), "mixerOpen"},
+        {0, 40, untouched, NONE, Selector(3), "mixerGetLineInfoA"},
+        {0, 40, untouched, NONE, Selector(3), "mixerGetLineInfoA", MMSYSERR_ERROR, 2},
+        {0, 40, untouched, NONE, Selector(3), "mixerGetLineControlsA"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.failing << " " << row.nth << ", source " << row.source);
-        CMixerModel mixer({Card()});
-        if (row.spoil)
-            row.spoil(mixer.devices[0]);
-        const std::vector<DWORD> before = AllValues(mixer.devices[0]);
-        if (row.nth)
+        SCOPED_TRACE(testing::Message() << "source " << row.source << ", volume " << row.set << ", failing "
+                                        << (row.failing ? row.failing : "nothing") << " " << row.nth);
+        CMixerModel mixer({Card(row.selector)});
+        mixer.valuesUnreadable = row.unreadable;
+        if (row.failing)
             mixer.Fail(row.failing, row.result, row.nth);
         CInputLineVolume line(row.source, 0);
-        EXPECT_FALSE(line.HasVolumeControl());
-        EXPECT_EQ(NONE, line.GetVolume());
-        EXPECT_EQ(NONE, line.GetVolumeMin());
-        EXPECT_EQ(NONE, line.GetVolumeMax());
-        line.SetVolume(200);
+        line.SetVolume(row.set);
         line.SelectLine();
-        EXPECT_EQ(before, AllValues(mixer.devices[0]));
+        EXPECT_EQ(row.after, AllValues(mixer.devices[0]));
+        EXPECT_EQ(row.read, line.GetVolume());
     }
 }
 

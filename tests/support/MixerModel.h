@@ -1,16 +1,17 @@
-// CMixerModel: WinMM for everything but the mixer, which is data: per wave-input device a
-// recording destination with its controls and source lines with theirs. Wine's own mixer has
+// CMixerModel: WinMM for everything but the mixer, which is data: per wave-input device its
+// recording destination (line 0) and source lines, each with its controls. Wine's mixer has
 // one source line; choosing between lines needs a card with several.
 #pragma once
 #include "support/TestAudioServices.h"
 #include <string>
 #include <vector>
 
+using Values = std::vector<DWORD>;
+
 struct MixerControl {
     DWORD type;
     DWORD flags;
-    // Channel by channel; a selector holds `items` values per channel.
-    std::vector<DWORD> values;
+    Values values; // channel by channel, `items` values per channel for a selector
     DWORD items = 0;
     DWORD minimum = 0;
     DWORD maximum = 65535;
@@ -23,23 +24,23 @@ struct MixerLine {
     DWORD channels = 1;
 };
 
-struct MixerDevice {
-    std::vector<MixerLine> sources;
-    std::vector<MixerControl> destination;
-    DWORD channels = 2;
-};
+using MixerDevice = std::vector<MixerLine>;
 
 inline MixerControl Volume(DWORD value, DWORD minimum = 0, DWORD maximum = 65535, DWORD channels = 1)
 {
-    return {MIXERCONTROL_CONTROLTYPE_VOLUME, 0, std::vector<DWORD>(channels, value), 0, minimum, maximum};
+    return {MIXERCONTROL_CONTROLTYPE_VOLUME, 0, Values(channels, value), 0, minimum, maximum};
 }
 
-// A recording selector with nothing selected; uniform ones hold one channel.
+// A recording selector with nothing selected; a one-channel selector is uniform.
 inline MixerControl Selector(DWORD items, DWORD channels = 1)
 {
-    DWORD uniform = channels == 1 ? MIXERCONTROL_CONTROLF_UNIFORM : 0;
-    return {MIXERCONTROL_CONTROLTYPE_MUX, MIXERCONTROL_CONTROLF_MULTIPLE | uniform,
-            std::vector<DWORD>(items * channels, 0), items, 0, 1};
+    const DWORD uniform = channels == 1 ? MIXERCONTROL_CONTROLF_UNIFORM : 0;
+    return {MIXERCONTROL_CONTROLTYPE_MUX, MIXERCONTROL_CONTROLF_MULTIPLE | uniform, Values(items * channels, 0), items, 0, 1};
+}
+
+inline MixerLine Recording(std::vector<MixerControl> controls)
+{
+    return {"Capture", MIXERLINE_COMPONENTTYPE_DST_WAVEIN, controls, 2};
 }
 
 class CMixerModel : public CTestAudioServices {
@@ -55,17 +56,15 @@ public:
     UINT mixerGetNumDevs() override;
     MMRESULT mixerGetID(HMIXEROBJ object, UINT* id, DWORD flags) override;
     MMRESULT mixerOpen(HMIXER* handle, UINT id, DWORD_PTR callback, DWORD_PTR instance, DWORD flags) override;
-    MMRESULT mixerClose(HMIXER handle) override;
     MMRESULT mixerGetLineInfoA(HMIXEROBJ object, MIXERLINEA* line, DWORD flags) override;
     MMRESULT mixerGetLineControlsA(HMIXEROBJ object, MIXERLINECONTROLSA* controls, DWORD flags) override;
     MMRESULT mixerGetControlDetailsA(HMIXEROBJ object, MIXERCONTROLDETAILS* details, DWORD flags) override;
     MMRESULT mixerSetControlDetails(HMIXEROBJ object, MIXERCONTROLDETAILS* details, DWORD flags) override;
 
 private:
-    MixerDevice* Device(HMIXEROBJ object);
-    // Slot 0 is the destination, slot n the source line n - 1.
-    std::vector<MixerControl>* Controls(MixerDevice& device, DWORD slot, DWORD* channels);
-    MixerControl* Control(HMIXEROBJ object, DWORD id);
+    // A line id is the line's place in its device times 256; a control id adds the control's place.
+    MixerLine* Line(HMIXEROBJ object, DWORD id);
+    MMRESULT Details(HMIXEROBJ object, MIXERCONTROLDETAILS* details, bool set);
 
     UINT m_probedDevice = 0;
 };
