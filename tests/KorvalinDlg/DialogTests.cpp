@@ -43,7 +43,7 @@ protected:
     {
         Strings found;
         for (const char* name : OUTPUTS)
-            if (!(GetFileAttributesA(dir.File(name).c_str()) & FILE_ATTRIBUTE_DIRECTORY))
+            if (GetFileAttributesA(dir.File(name).c_str()) != INVALID_FILE_ATTRIBUTES)
                 found.push_back(name);
         return found;
     }

@@ -11,24 +11,18 @@ const DWORD RECORDING = 1;
 // The call fails as scripted, or else the model answers it.
 #define SCRIPTED(name) LONG_PTR result; if (Failing(name, &result)) return static_cast<MMRESULT>(result)
 
-MMRESULT CMixerModel::waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
-                                 DWORD_PTR instance, DWORD flags)
-{
-    m_probedDevice = device == WAVE_MAPPER ? 0 : device;
-    return CTestAudioServices::waveInOpen(handle, device, format, callback, instance, flags);
-}
-
 UINT CMixerModel::mixerGetNumDevs()
 {
     SCRIPTED("mixerGetNumDevs");
     return static_cast<UINT>(devices.size());
 }
 
-MMRESULT CMixerModel::mixerGetID(HMIXEROBJ, UINT* id, DWORD)
+// The mixer of a wave-input device is the model's device of the same index.
+MMRESULT CMixerModel::mixerGetID(HMIXEROBJ object, UINT* id, DWORD)
 {
     SCRIPTED("mixerGetID");
-    *id = m_probedDevice;
-    return m_probedDevice < devices.size() ? MMSYSERR_NOERROR : MMSYSERR_NODRIVER;
+    MMRESULT known = ::waveInGetID(reinterpret_cast<HWAVEIN>(object), id);
+    return known != MMSYSERR_NOERROR || *id < devices.size() ? known : MMSYSERR_NODRIVER;
 }
 
 MMRESULT CMixerModel::mixerOpen(HMIXER* handle, UINT id, DWORD_PTR, DWORD_PTR, DWORD)

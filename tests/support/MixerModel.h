@@ -51,8 +51,6 @@ public:
     // Reads succeed without writing a value, as Wine's source-line volumes do.
     bool valuesUnreadable = false;
 
-    MMRESULT waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
-                        DWORD_PTR instance, DWORD flags) override;
     UINT mixerGetNumDevs() override;
     MMRESULT mixerGetID(HMIXEROBJ object, UINT* id, DWORD flags) override;
     MMRESULT mixerOpen(HMIXER* handle, UINT id, DWORD_PTR callback, DWORD_PTR instance, DWORD flags) override;
@@ -65,6 +63,4 @@ private:
     // A line id is the line's place in its device times 256; a control id adds the control's place.
     MixerLine* Line(HMIXEROBJ object, DWORD id);
     MMRESULT Details(HMIXEROBJ object, MIXERCONTROLDETAILS* details, bool set);
-
-    UINT m_probedDevice = 0;
 };
