@@ -87,7 +87,8 @@ TEST_F(DialogTest, RecordingWritesTheFilesNamedByModeAndBoxes)
         Check(IDC_WAVE, row.wave);
         Check(IDC_MP3, row.mp3);
         Click(IDC_RECORD);
-        EXPECT_EQ(row.mode == IDC_ALONE, Enabled(IDC_LEFT) && Enabled(IDC_RIGHT));
+        EXPECT_EQ(row.mode == IDC_ALONE, Enabled(IDC_LEFT));
+        EXPECT_EQ(row.mode == IDC_ALONE, Enabled(IDC_RIGHT));
         Click(IDC_STOP);
         ASSERT_TRUE(WaitForIdle());
         EXPECT_EQ(row.files, Files());
