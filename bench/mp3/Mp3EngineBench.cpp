@@ -1,16 +1,90 @@
-// Records a WAV file's samples through the engine's MP3 path with the fake capture device
-// and the real lame_enc.dll, as fast as the engine takes them, and prints the CPU time:
-// mp3_engine_bench <input.wav> [<output.mp3>]. Without an output file the recording writes
-// nothing: the engine's own cost per block, which any recording has.
+// Records a WAV file's samples through the engine's MP3 path with the real lame_enc.dll, as
+// fast as the engine takes them, and prints the CPU time: mp3_engine_bench <input.wav>
+// [<output.mp3>]. Without an output file the recording writes nothing: the engine's own cost
+// per block, which any recording has.
 #include "AudioPlayRec.h"
-#include "support/FakeAudioServices.h"
+#include "support/TestAudioServices.h"
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <vector>
 
 namespace {
 
 const DWORD kBufferSize = 4096;
+
+// A capture device that gives each queued buffer back as soon as the caller has samples for
+// it, as WinMM gives back a filled one; the mixer probe and everything else is WinMM.
+class CFastCapture : public CTestAudioServices {
+public:
+    MMRESULT waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
+                        DWORD_PTR instance, DWORD flags) override
+    {
+        if ((flags & CALLBACK_TYPEMASK) != CALLBACK_WINDOW)
+            return CTestAudioServices::waveInOpen(handle, device, format, callback, instance, flags);
+        m_hWindow = reinterpret_cast<HWND>(callback);
+        *handle = Handle();
+        return MMSYSERR_NOERROR;
+    }
+    MMRESULT waveInClose(HWAVEIN handle) override
+    {
+        if (handle != Handle())
+            return CTestAudioServices::waveInClose(handle);
+        PostMessageA(m_hWindow, MM_WIM_CLOSE, reinterpret_cast<WPARAM>(handle), 0);
+        return MMSYSERR_NOERROR;
+    }
+    MMRESULT waveInPrepareHeader(HWAVEIN, WAVEHDR* header, UINT) override
+    {
+        header->dwFlags |= WHDR_PREPARED;
+        return MMSYSERR_NOERROR;
+    }
+    MMRESULT waveInUnprepareHeader(HWAVEIN, WAVEHDR* header, UINT) override
+    {
+        header->dwFlags &= ~WHDR_PREPARED;
+        return MMSYSERR_NOERROR;
+    }
+    MMRESULT waveInAddBuffer(HWAVEIN, WAVEHDR* header, UINT) override
+    {
+        header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+        m_queue.push_back(header);
+        return MMSYSERR_NOERROR;
+    }
+    MMRESULT waveInStart(HWAVEIN) override { return MMSYSERR_NOERROR; }
+    // Every queued buffer comes back, as empty as WinMM returns it after a reset.
+    MMRESULT waveInReset(HWAVEIN) override
+    {
+        while (!m_queue.empty())
+            PostMessageA(m_hWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(Handle()),
+                         reinterpret_cast<LPARAM>(Next(nullptr, 0)));
+        return MMSYSERR_NOERROR;
+    }
+
+    // Hands the oldest queued buffer back holding `cb` bytes of `pData`; false when none is queued.
+    bool Feed(const BYTE* pData, DWORD cb)
+    {
+        if (m_queue.empty())
+            return false;
+        SendMessageA(m_hWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(Handle()),
+                     reinterpret_cast<LPARAM>(Next(pData, cb)));
+        return true;
+    }
+
+private:
+    HWAVEIN Handle() { return reinterpret_cast<HWAVEIN>(this); }
+    WAVEHDR* Next(const BYTE* pData, DWORD cb)
+    {
+        WAVEHDR* header = m_queue.front();
+        m_queue.pop_front();
+        header->dwBytesRecorded = std::min(cb, header->dwBufferLength);
+        if (header->dwBytesRecorded)
+            std::memcpy(header->lpData, pData, header->dwBytesRecorded);
+        header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+        return header;
+    }
+
+    HWND m_hWindow = nullptr;
+    std::deque<WAVEHDR*> m_queue;
+};
 
 // The sample bytes of a PCM WAV file's data chunk; empty when there is none.
 std::vector<BYTE> ReadWaveData(const char* pszFile)
@@ -66,7 +140,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no sample data in %s\n", argv[1]);
         return 1;
     }
-    CFakeAudioServices device;
+    CFastCapture device;
     HWND hParent = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
     CAudioPlayRec engine;
     // A hidden view: the waveform drawing is not part of the MP3 path.
@@ -77,17 +151,16 @@ int main(int argc, char** argv)
     if (!engine.StartRecord(CHANNEL_STEREO, 22050, 16) || (argc == 3 && !engine.OpenOutputFile(0, argv[2])))
         return 1;
     for (size_t pos = 0; pos < samples.size();) {
-        const size_t cb = std::min<size_t>(kBufferSize, samples.size() - pos);
-        if (device.ReturnInput(std::vector<BYTE>(samples.begin() + pos, samples.begin() + pos + cb)))
+        const DWORD cb = static_cast<DWORD>(std::min<size_t>(kBufferSize, samples.size() - pos));
+        if (device.Feed(&samples[pos], cb))
             pos += cb;
         else
             DispatchPending();
-        device.returnedInput.clear();
     }
     DispatchPending();
     engine.Stop();
     while (engine.GetStatus() != STATUS_IDLE) {
-        if (!device.ReturnInput(0))
+        if (!device.Feed(nullptr, 0))
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         DispatchPending();
     }
