@@ -49,6 +49,8 @@ public:
     virtual MMRESULT mmioCreateChunk(HMMIO file, MMCKINFO* chunk, UINT flags) = 0;
     virtual MMRESULT mmioDescend(HMMIO file, MMCKINFO* chunk, const MMCKINFO* parent, UINT flags) = 0;
     virtual MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, UINT flags) = 0;
+    // WinMM's own unless a stand-in replaces it.
+    virtual LONG mmioSeek(HMMIO file, LONG offset, int origin) { return ::mmioSeek(file, offset, origin); }
 
     // The fixed pause at the end of a recording; a fake returns at once.
     virtual void Sleep(DWORD milliseconds) = 0;
