@@ -127,7 +127,9 @@ BOOL CMp3Output::Finish(CString& strError)
     bWritten = Write(cbOut, strError) && bWritten;
     m_pProcs->m_ForMp3_Proc_hCloseStream(hStream);
     // What the C runtime still buffers reaches the disk only now.
-    if (std::fclose(m_ForMp3_pFile.release()) != 0) {
+    FILE* pFile = m_ForMp3_pFile.release();
+    const BOOL bFlushed = std::fflush(pFile) == 0 && !std::ferror(pFile);
+    if (std::fclose(pFile) != 0 || !bFlushed) {
         if (!m_bWriteFailed)
             strError = "Output file write error";
         bWritten = FALSE;

@@ -23,7 +23,7 @@ const FailureRow kFailures[] = {
     {"waveInClose", MMSYSERR_ERROR, 1, false, "waveInClose() failed"},
     {"waveOutClose", MMSYSERR_ERROR, 1, true, "waveOutClose() failed"},
     {"mmioWrite", -1, 12, false, "Write file failed"},
-    {"mmioAscend", MMIOERR_CANNOTWRITE, 1, false, "Write file failed"},
+    {"mmioAscend", MMIOERR_CANNOTWRITE, 2, false, "Write file failed"},
 };
 
 class EngineFailure : public ::testing::TestWithParam<FailureRow> {

@@ -61,9 +61,8 @@ CProgramDriver::~CProgramDriver()
     }
 }
 
-bool CProgramDriver::Start()
+bool CProgramDriver::Start(const std::string& folder)
 {
-    std::string folder = InstallFolder();
     std::string exe = folder + "\\Korvalin.exe";
     std::vector<char> commandLine(exe.begin(), exe.end());
     commandLine.push_back('\0');
@@ -159,6 +158,19 @@ std::string CProgramDriver::WaitForMessageBox(HWND* box, DWORD timeoutMs) const
     if (*box)
         EnumChildWindows(*box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
     return text;
+}
+
+std::vector<std::string> CProgramDriver::DismissBoxes(DWORD quietMs) const
+{
+    std::vector<std::string> texts;
+    HWND box = nullptr;
+    for (std::string text; !(text = WaitForMessageBox(&box, quietMs)).empty() || box;) {
+        texts.push_back(text);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        for (DWORD start = GetTickCount(); IsWindow(box) && GetTickCount() - start < 5000;)
+            Sleep(20);
+    }
+    return texts;
 }
 
 void CProgramDriver::PressEscape() const

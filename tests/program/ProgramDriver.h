@@ -3,6 +3,10 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
+
+// Where the build lays out the program as a Windows user unzips it.
+std::string InstallFolder();
 
 class CProgramDriver {
 public:
@@ -12,7 +16,10 @@ public:
     // Ends the program if a test left it running.
     ~CProgramDriver();
 
-    bool Start();
+    // Starts the program in `folder`, its install folder unless given.
+    bool Start(const std::string& folder = InstallFolder());
+    // Ends it at once, as kill -9 would: nothing of it runs any more.
+    void Kill() const { TerminateProcess(m_process.hProcess, 9); }
     // The main dialog, once it is visible; null if it never showed.
     HWND MainDialog() const { return m_hDialog; }
     // A visible top-level window with this caption owned by the main dialog, waiting up to timeoutMs.
@@ -32,6 +39,8 @@ public:
     bool WaitUntilEnabled(int id, bool enabled, DWORD timeoutMs) const;
     // The text of the message box the dialog shows, waiting up to timeoutMs; "" if none.
     std::string WaitForMessageBox(HWND* box, DWORD timeoutMs = 5000) const;
+    // Answers every box that shows until none has come for quietMs; their texts in order.
+    std::vector<std::string> DismissBoxes(DWORD quietMs) const;
     // Esc, as the dialog's keyboard handling receives it.
     void PressEscape() const;
 
@@ -39,6 +48,3 @@ private:
     PROCESS_INFORMATION m_process{};
     HWND m_hDialog = nullptr;
 };
-
-// Where the build lays out the program as a Windows user unzips it.
-std::string InstallFolder();
