@@ -2,9 +2,12 @@
 #include "ProgramDriver.h"
 #include "res/resource.h"
 #include <gtest/gtest.h>
+#include <commctrl.h>
 
 namespace {
 
+// Catches: a dialog that does not show, a control missing or mislabelled, a volume written
+// back as the slider's minimum, Esc that does not end the program.
 TEST(Startup, ShowsTheMainDialogWithEveryControlAndEndsOnEscape)
 {
     CProgramDriver program;
@@ -25,12 +28,16 @@ TEST(Startup, ShowsTheMainDialogWithEveryControlAndEndsOnEscape)
     EXPECT_NE(nullptr, GetDlgItem(dialog, IDC_DEVICE));
     EXPECT_NE(nullptr, GetDlgItem(dialog, IDC_SLIDER_MIC));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_WAVE_VIEW))) << "the placeholder is never shown";
+    // Wine's mixer reports no volume: the slider shows the maximum, not its minimum.
+    HWND slider = GetDlgItem(dialog, IDC_SLIDER_MIC);
+    EXPECT_EQ(SendMessageA(slider, TBM_GETRANGEMAX, 0, 0), SendMessageA(slider, TBM_GETPOS, 0, 0));
 
     // Esc reaches the dialog's own keyboard handling through one of its controls.
     PostMessageA(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     EXPECT_TRUE(program.WaitForExit(10000)) << "Escape did not end the program";
 }
 
+// Catches: a system-menu about entry that opens nothing or takes the dialog with it.
 TEST(Startup, AboutEntryOpensTheAboutBoxAndTheDialogStays)
 {
     CProgramDriver program;
@@ -54,6 +61,7 @@ TEST(Startup, AboutEntryOpensTheAboutBoxAndTheDialogStays)
     EXPECT_TRUE(program.WaitForExit(10000));
 }
 
+// Catches: a contact command that blocks the dialog, a Close that does not end the program.
 TEST(Startup, ContactLeavesTheDialogUsableAndCloseEndsTheProgram)
 {
     CProgramDriver program;

@@ -9,6 +9,8 @@ shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/wine-env"
 rm -rf "$out" && mkdir -p "$out/pulse"
+# A crash ends the program at once instead of waiting in Wine's crash dialog.
+kwine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 
 export PULSE_RUNTIME_PATH=$out/pulse PULSE_SERVER=unix:$out/pulse/native
 HOME=$out pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=true \
