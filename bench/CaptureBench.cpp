@@ -6,6 +6,7 @@
 // capture_mmio_unbuffered_vs_copy_ratio and capture_mmio_flush_vs_copy_ratio.
 #include "AudioPlayRec.h"
 #include "support/TestAudioServices.h"
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <cstdio>
@@ -201,8 +202,12 @@ int main()
     double wav = Capture(host, false, path, nWritten, &wavAllocations);
     double drawn = Capture(host, true, path, nDrawn, &drawAllocations);
 
-    double unbuffered = MmioWrite(path, nWritten, false);
-    double flushed = MmioWrite(path, nWritten, true);
+    // Alternated and the best of three kept: each run is a tenth of a second of CPU.
+    double unbuffered = 1e9, flushed = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        unbuffered = std::min(unbuffered, MmioWrite(path, nWritten, false));
+        flushed = std::min(flushed, MmioWrite(path, nWritten, true));
+    }
 
     printf("capture_mmio_unbuffered_vs_copy_ratio %.2f ratio\n", unbuffered / reference);
     printf("capture_mmio_flush_vs_copy_ratio %.2f ratio\n", flushed / reference);
