@@ -110,16 +110,13 @@ TEST_P(EngineFailure, IsToldOnceAndTheEngineReturnsToIdleWithAValidFile)
         return;
     const std::string bytes = WaveFile();
     ASSERT_GT(bytes.size(), 46u);
-    DWORD riffSize, dataSize;
-    memcpy(&riffSize, &bytes[4], 4);
-    memcpy(&dataSize, &bytes[42], 4);
-    EXPECT_EQ(bytes.size() - 8, riffSize);
-    EXPECT_EQ(bytes.size() - 46, dataSize + dataSize % 2);
+    DWORD sizes[2]; // RIFF, data
+    memcpy(&sizes[0], &bytes[4], 4), memcpy(&sizes[1], &bytes[42], 4);
+    EXPECT_EQ(bytes.size() - 8, sizes[0]);
+    EXPECT_EQ(bytes.size() - 46, sizes[1] + sizes[1] % 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, EngineFailure, ::testing::ValuesIn(kFailures),
-                         [](const ::testing::TestParamInfo<FailureRow>& info) {
-                             return std::string(info.param.call) + (info.param.play ? "Playing" : "Recording");
-                         });
+                         [](const auto& info) { return std::string(info.param.call); });
 
 } // namespace

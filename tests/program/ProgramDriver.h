@@ -32,17 +32,10 @@ public:
 
     // A click on a control, handled by the time this returns (or after a modal box opened).
     void Click(int id) const;
-    // Clicks a check box until it shows `checked`.
-    void SetCheck(int id, bool checked) const;
-    bool IsChecked(int id) const;
-    bool IsEnabled(int id) const;
+    bool IsEnabled(int id) const { return IsWindowEnabled(GetDlgItem(m_hDialog, id)) != FALSE; }
     bool WaitUntilEnabled(int id, bool enabled, DWORD timeoutMs) const;
-    // The text of the message box the dialog shows, waiting up to timeoutMs; "" if none.
-    std::string WaitForMessageBox(HWND* box, DWORD timeoutMs = 5000) const;
-    // Answers every box that shows until none has come for quietMs; their texts in order.
+    // Answers every message box that shows until none has come for quietMs; their texts in order.
     std::vector<std::string> DismissBoxes(DWORD quietMs) const;
-    // Esc, as the dialog's keyboard handling receives it.
-    void PressEscape() const;
 
 private:
     PROCESS_INFORMATION m_process{};

@@ -23,12 +23,11 @@ private:
 };
 
 // Runs `command` with /bin/sh in `dir` and waits for it (at most `timeoutMs`). Returns the
-// exit status, or -1 when it did not finish; `output` gets its stdout and stderr.
-int RunHost(const CHostDir& dir, const std::string& command, std::string* output = nullptr, DWORD timeoutMs = 20000);
+// exit status, or -1 when it did not finish.
+int RunHost(const CHostDir& dir, const std::string& command, DWORD timeoutMs = 20000);
 
 // The folder of the running test program, where the build puts the libraries it loads.
 std::string ExeFolder();
 
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
-bool WriteFileBytes(const std::string& path, const std::string& bytes);
