@@ -49,7 +49,8 @@ BOOL CWaveOutput::Append(const BYTE* pData, DWORD cbData)
 {
     if (cbData > kMaxWaveData - m_dwData)
         return FALSE;
-    LONG cbWritten = AudioServices().mmioWrite(m_hmmio, reinterpret_cast<const char*>(pData), static_cast<LONG>(cbData));
+    const LONG cbWritten =
+        AudioServices().mmioWrite(m_hmmio, reinterpret_cast<const char*>(pData), static_cast<LONG>(cbData));
     if (cbWritten > 0)
         m_dwData += static_cast<DWORD>(cbWritten);
     if (cbWritten != static_cast<LONG>(cbData))
