@@ -38,6 +38,7 @@ CAudioPlayRec::~CAudioPlayRec()
     Close();
     for (int nChannel = 0; nChannel < 2; ++nChannel)
         CloseOutputFile(nChannel, "wav");
+    ResetMp3State();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -374,6 +375,8 @@ void CAudioPlayRec::OnWimData(HWAVEIN hDevice, WAVEHDR* pHeader)
         return;
     }
     m_nLastBuffer = nIndex;
+    // Taken now: queueing the buffer again clears its count.
+    const DWORD cbRecorded = std::min(pHeader->dwBytesRecorded, pHeader->dwBufferLength);
     const BOOL bWritten = WriteBlock(pHeader);
     if (m_nStatus != STATUS_RECORDING) {
         RetireInputBuffer();
@@ -386,15 +389,13 @@ void CAudioPlayRec::OnWimData(HWAVEIN hDevice, WAVEHDR* pHeader)
         return;
     }
     RequeueInputBuffer(pHeader);
-    DrawWave(std::min(pHeader->dwBytesRecorded, pHeader->dwBufferLength) / m_wfx.nChannels);
+    DrawWave(cbRecorded / m_wfx.nChannels);
 }
 
 void CAudioPlayRec::RetireInputBuffer()
 {
-    if (m_nQueued == 1)
+    if (--m_nQueued == 0)
         FinishRecord();
-    else
-        --m_nQueued;
 }
 
 // Routes a returned block to every open output; FALSE when a WAV file took less than given

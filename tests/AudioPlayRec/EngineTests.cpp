@@ -26,16 +26,34 @@ const FailureRow kFailures[] = {
     {"mmioAscend", MMIOERR_CANNOTWRITE, 2, false, "Write file failed"},
 };
 
-// Real WinMM, adding up what the device hands back: the bytes each buffer recorded.
+// Real WinMM, adding up what the device hands back: the bytes each buffer recorded. A device
+// whose close was made to fail is closed for real at the end, so that none outlives the test.
 class CCountingServices : public CTestAudioServices {
 public:
+    ~CCountingServices() override
+    {
+        ::waveInClose(m_hIn); // null unless a close was made to fail
+        ::waveOutClose(m_hOut);
+    }
     MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT size) override
     {
         if (header->dwFlags & WHDR_DONE)
             recorded += header->dwBytesRecorded;
         return CTestAudioServices::waveInUnprepareHeader(handle, header, size);
     }
+    MMRESULT waveInClose(HWAVEIN h) override { return Kept(CTestAudioServices::waveInClose(h), h, &m_hIn); }
+    MMRESULT waveOutClose(HWAVEOUT h) override { return Kept(CTestAudioServices::waveOutClose(h), h, &m_hOut); }
     DWORD recorded = 0;
+
+private:
+    template <class Handle>
+    static MMRESULT Kept(MMRESULT result, Handle handle, Handle* pKept)
+    {
+        *pKept = result ? handle : *pKept;
+        return result;
+    }
+    HWAVEIN m_hIn = nullptr;
+    HWAVEOUT m_hOut = nullptr;
 };
 
 class EngineTest : public ::testing::Test {

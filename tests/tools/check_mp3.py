@@ -3,13 +3,7 @@
 # what a player gets: MPEG Layer III, CBR 128 kbit/s, 22050 Hz, CHANNELS (2: joint stereo), an
 # Info/Xing tag, exactly LENGTH samples per channel (or as many as a WAV file holds) and the
 # tones per channel (comma between channels, + within one).
-import array
-import math
-import re
-import subprocess
-import sys
-import tempfile
-import wave
+import array, math, re, subprocess, sys, tempfile, wave
 
 
 def tone_share(samples, freq):
