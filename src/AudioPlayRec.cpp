@@ -378,14 +378,12 @@ void CAudioPlayRec::OnWimData(HWAVEIN hDevice, WAVEHDR* pHeader)
     // Taken now: queueing the buffer again clears its count.
     const DWORD cbRecorded = std::min(pHeader->dwBytesRecorded, pHeader->dwBufferLength);
     const BOOL bWritten = WriteBlock(pHeader);
-    if (m_nStatus != STATUS_RECORDING) {
-        RetireInputBuffer();
-        return;
-    }
-    if (!bWritten) {
+    if (m_nStatus != STATUS_RECORDING || !bWritten) {
+        // A failed WAV write ends the recording; the buffer leaves the queue.
         Stop();
         RetireInputBuffer();
-        ShowMessage("Write file failed");
+        if (!bWritten)
+            ShowMessage("Write file failed");
         return;
     }
     RequeueInputBuffer(pHeader);
