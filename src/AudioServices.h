@@ -1,6 +1,6 @@
 // CAudioServices: the seam through which the engine and the mixer control reach WinMM's
-// wave, mixer and RIFF file functions. The program uses WinMM itself; unit tests install
-// a scripted fake with SetAudioServices.
+// wave, mixer and RIFF file functions. The program uses WinMM itself; tests install, with
+// SetAudioServices, services that make a chosen call fail.
 #pragma once
 #include <windows.h>
 #include <mmsystem.h>
