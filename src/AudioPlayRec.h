@@ -2,9 +2,10 @@
 // window that draws the signal; every device event arrives as a message to that window.
 #pragma once
 #include "framework/Afx.h"
-#include "lame_enc/LameEncInterface.h"
+#include "Mp3Output.h"
+#include "WaveOutput.h"
 #include <mmsystem.h>
-#include <cstdio>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -44,6 +45,8 @@ public:
     // The current device's microphone or line input (bLineIn) and its volume, in the mixer
     // control's own units; -1 asks for the maximum and is what reads back without a control.
     void SetInputLine(BOOL bLineIn, DWORD dwVolume);
+    // Makes the line the recording source and leaves its volume as it is.
+    void SelectInputLine(BOOL bLineIn);
     DWORD GetInputLineVolume(BOOL bLineIn, DWORD* pdwMax, DWORD* pdwMin);
     // The first device whose first recording source has a usable volume control, or -1.
     int FindMixerDevice();
@@ -60,6 +63,10 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    static constexpr UINT_PTR kRecordTimer = 1;
+    static constexpr UINT_PTR kPlayTimer = 2;
+    static constexpr UINT kFallbackMs = 1000;
+
     // Capture and the buffer queue.
     void SetWaveFormat(int nChannelMode, DWORD nSamplesPerSec, WORD wBitsPerSample);
     void AllocBuffers();
@@ -70,32 +77,42 @@ private:
     void OnWimData(HWAVEIN hDevice, WAVEHDR* pHeader);
     int FindBuffer(const WAVEHDR* pHeader) const;
     void RetireInputBuffer();
-    BOOL WriteWaveOutputs(const WAVEHDR* pHeader, DWORD cbPerChannel);
+    BOOL WriteBlock(const WAVEHDR* pHeader);
+    void WriteReturnedBlocks();
     void RequeueInputBuffer(WAVEHDR* pHeader);
+    void ResetInput();
     void FinishRecord();
-    MMRESULT ReleaseInputDevice(HWAVEIN hWaveIn);
+    void ReleaseInputDevice(HWAVEIN hWaveIn);
     BOOL HasOutput(int nChannel) const;
     void ReportError(MMRESULT mmr, LPCSTR pszText);
+    // Shows a box at once, or, while a device message or timer is handled, from a message of
+    // its own once the engine is consistent again: no device handler runs inside another.
+    void ShowMessage(const CString& strText);
+    void ShowPendingMessage();
 
-    // Playback.
+    // Outputs.
+    BOOL OpenWaveOutput(int nChannel, LPCSTR pszFileName);
+    void FinishWaveOutput(int nChannel);
+    BOOL OpenMp3Output(int nChannel, LPCSTR pszFileName);
+    void FinishMp3Output(int nChannel);
+    BOOL LoadEncoder();
+    BOOL ResolveEncoder();
+    void ResetMp3State();
+
+    // Playback (AudioPlayRecPlay.cpp).
     BOOL QueueOutBuffer(int nIndex, DWORD cbData);
     void OnWomDone(HWAVEOUT hDevice, WAVEHDR* pHeader);
     void FinishPlay();
     void AbandonPlay();
     MMRESULT ReleaseOutputDevice(HWAVEOUT hWaveOut);
     void ArmPlayFallback();
-
-    // WAV files.
-    BOOL OpenWaveForWrite(LPCSTR pszFileName, int nChannel);
-    BOOL AppendWave(int nChannel, const BYTE* pData, DWORD cbData);
-    void CloseWaveForWrite(int nChannel);
     BOOL OpenWaveForRead(LPCSTR pszFileName);
     BOOL ReadWaveFormat();
     void CloseWaveForRead();
     // FALSE only on a read error; *pcb is 0 at the end of the sample data.
     BOOL ReadBlock(BYTE* pBuffer, DWORD* pcb);
 
-    // The view.
+    // The view (AudioPlayRecView.cpp).
     BOOL CreateView(HWND hParent, const RECT* pRect);
     void DrawBackground(CDC* pDC);
     void DrawChannelBand(CDC* pDC, BOOL bLeft);
@@ -127,51 +144,23 @@ private:
     std::vector<std::unique_ptr<WAVEHDR>> m_ppHeaders;
     DWORD m_dwBufferSize = 1024;
     WORD m_nBuffers = 0;
+    // The input buffer handled last: the device hands them back in queue order after it.
+    int m_nLastBuffer = 0;
+    // Depth of device messages and timers being handled, and the boxes they raised.
+    int m_nHandling = 0;
+    std::deque<CString> m_pendingMessages;
 
-    HMMIO m_hmmio[2] = {nullptr, nullptr};
-    MMCKINFO m_ckRiff[2]{};
-    MMCKINFO m_ckSub[2]{};
-    // Sample bytes written to each output file, or left to read in the file being played.
-    DWORD m_dwWaveData[2] = {0, 0};
-
-    // MP3 output through the encoder library (AudioPlayRecMp3.cpp).
-    BOOL OpenMp3Output(int nChannel, const CString& strName);
-    BOOL LoadEncoder();
-    BOOL ResolveEncoder();
-    BOOL OpenMp3Stream(LPCSTR pszFileName, int nChannel);
-    void FeedMp3Outputs(const WAVEHDR* pHeader, DWORD cbPerChannel);
-    void FeedMp3(int nChannel, const BYTE* pData, DWORD cbData);
-    BOOL EncodeChunk(BYTE* pSamples, DWORD nBytes, int nChannel);
-    BOOL WriteMp3(int nChannel, DWORD cbOut);
-    void CloseMp3Stream(int nChannel);
-    void DropMp3Output(int nChannel);
-    void UnloadEncoder();
-    void ResetMp3State();
-    BOOL IsMp3Open(int nChannel) const { return m_ForMp3_pFile[nChannel] != nullptr; }
-
-    struct CFileCloser {
-        void operator()(FILE* pFile) const { std::fclose(pFile); }
-    };
+    CWaveOutput m_waveOutput[2];
+    CMp3Output m_mp3Output[2];
     struct CLibraryFreer {
         void operator()(HMODULE hModule) const { FreeLibrary(hModule); }
     };
-
-    std::unique_ptr<BYTE[]> m_ForMp3_pOutBuf[2];
-    std::unique_ptr<BYTE[]> m_ForMp3_pStage[2];
-    std::unique_ptr<FILE, CFileCloser> m_ForMp3_pFile[2];
-    CString m_ForMp3_strFile[2];
-    DWORD m_ForMp3_dwStageFill[2] = {0, 0};
-    HBE_STREAM m_ForMp3_hbeStream[2] = {0, 0};
-    // A short write is reported once per file, not once per chunk.
-    BOOL m_ForMp3_bWriteFailed[2] = {FALSE, FALSE};
     std::unique_ptr<HINSTANCE__, CLibraryFreer> m_ForMp3_hDll;
-    DWORD m_ForMp3_dwStageSize = 0;
-    BEINITSTREAM m_ForMp3_Proc_hInitStream = nullptr;
-    BEENCODECHUNK m_ForMp3_Proc_hEncodeChunk = nullptr;
-    BEDEINITSTREAM m_ForMp3_Proc_hDeinitStream = nullptr;
-    BECLOSESTREAM m_ForMp3_Proc_hCloseStream = nullptr;
-    BEVERSION m_ForMp3_Proc_hVersion = nullptr;
-    BEWRITEVBRHEADER m_ForMp3_Proc_hWriteVBRHeader = nullptr;
-    BEWRITEINFOTAG m_ForMp3_Proc_hWriteInfoTag = nullptr;
-    DWORD m_ForMp3_dwSamples = 0;
+    CMp3Procs m_ForMp3_procs;
+
+    // The file being played and the sample bytes left in its data chunk.
+    HMMIO m_hmmio = nullptr;
+    MMCKINFO m_ckRiff{};
+    MMCKINFO m_ckSub{};
+    DWORD m_dwWaveData = 0;
 };

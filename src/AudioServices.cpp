@@ -109,6 +109,7 @@ public:
         return ::mmioDescend(file, chunk, parent, flags);
     }
     MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, UINT flags) override { return ::mmioAscend(file, chunk, flags); }
+    LONG mmioSeek(HMMIO file, LONG offset, int origin) override { return ::mmioSeek(file, offset, origin); }
 
     void Sleep(DWORD milliseconds) override { ::Sleep(milliseconds); }
 };

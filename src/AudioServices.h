@@ -1,6 +1,6 @@
 // CAudioServices: the seam through which the engine and the mixer control reach WinMM's
-// wave, mixer and RIFF file functions. The program uses WinMM itself; unit tests install
-// a scripted fake with SetAudioServices.
+// wave, mixer and RIFF file functions. The program uses WinMM itself; tests install, with
+// SetAudioServices, services that make a chosen call fail.
 #pragma once
 #include <windows.h>
 #include <mmsystem.h>
@@ -49,8 +49,9 @@ public:
     virtual MMRESULT mmioCreateChunk(HMMIO file, MMCKINFO* chunk, UINT flags) = 0;
     virtual MMRESULT mmioDescend(HMMIO file, MMCKINFO* chunk, const MMCKINFO* parent, UINT flags) = 0;
     virtual MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, UINT flags) = 0;
+    virtual LONG mmioSeek(HMMIO file, LONG offset, int origin) = 0;
 
-    // The fixed pause at the end of a recording; a fake returns at once.
+    // The fixed pause at the end of a recording.
     virtual void Sleep(DWORD milliseconds) = 0;
 };
 

@@ -75,9 +75,13 @@ BOOL CKorvalinDlg::OnInitDialog()
     if (!m_audio.Initialize(device, BUFFER_SIZE, m_hWnd, view, AudioNotify, this))
         MessageBox("Initialize callback device failed", nullptr, MB_OK);
 
-    InitVolumeSlider(IDC_SLIDER_MIC);
+    const BOOL bMicVolumeKnown = InitVolumeSlider(IDC_SLIDER_MIC);
     InitVolumeSlider(IDC_SLIDER_LINEIN);
-    m_audio.SetInputLine(MICROPHONE, static_cast<DWORD>(m_sliderMic.GetPos()));
+    // A volume the mixer cannot report is left as it is, not set to what the slider shows.
+    if (bMicVolumeKnown)
+        m_audio.SetInputLine(MICROPHONE, static_cast<DWORD>(m_sliderMic.GetPos()));
+    else
+        m_audio.SelectInputLine(MICROPHONE);
 
     CheckDlgButton(IDC_LEFT, BST_CHECKED);
     CheckDlgButton(IDC_RIGHT, BST_CHECKED);
@@ -125,7 +129,8 @@ BOOL CKorvalinDlg::SkinChildButton(HWND hwnd)
     return TRUE;
 }
 
-void CKorvalinDlg::InitVolumeSlider(int id)
+// FALSE when the mixer cannot report the volume: the slider then shows the maximum.
+BOOL CKorvalinDlg::InitVolumeSlider(int id)
 {
     BOOL lineIn = id == IDC_SLIDER_LINEIN;
     CSliderCtrl& slider = lineIn ? m_sliderLineIn : m_sliderMic;
@@ -134,7 +139,9 @@ void CKorvalinDlg::InitVolumeSlider(int id)
     DWORD volume = m_audio.GetInputLineVolume(lineIn, &maximum, &minimum);
     slider.SetRange(static_cast<int>(minimum), static_cast<int>(maximum), FALSE);
     slider.SetTicFreq(static_cast<int>(maximum / 15));
-    slider.SetPos(static_cast<int>(volume));
+    const BOOL bKnown = volume != static_cast<DWORD>(-1);
+    slider.SetPos(static_cast<int>(bKnown ? volume : maximum));
+    return bKnown;
 }
 
 BOOL CKorvalinDlg::IsBusy()
@@ -187,7 +194,7 @@ CString CKorvalinDlg::BrowseForFile(BOOL open, LPCSTR title, const CString& pres
 {
     if (!presetPath.IsEmpty() && (!open || ::GetFileAttributesA(presetPath) != INVALID_FILE_ATTRIBUTES))
         return presetPath;
-    CFileDialog dialog(open, ".wav", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter, this);
+    CFileDialog dialog(open, ".wav", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR, filter, this);
     dialog.m_ofn.lpstrTitle = title;
     if (dialog.DoModal() != IDOK)
         return CString();

@@ -36,7 +36,7 @@ protected:
     void OnReleasedMicSlider(NMHDR* header, LRESULT* result);
 
     static void AudioNotify(UINT message, void* user);
-    void InitVolumeSlider(int id);
+    BOOL InitVolumeSlider(int id);
     void UpdateControls();
     BOOL IsBusy();
     void OnOutputCheck(int id);

@@ -3,6 +3,7 @@
 #include "lame_enc/LameEncInterface.h"
 #include "support/HostTools.h"
 #include <cmath>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -69,7 +70,7 @@ TEST(LameEnc, FilesDecodeWithTheirLengthChannelsAndTones)
             out.mp3.append(reinterpret_cast<char*>(buffer.data()), produced);
             beCloseStream(out.stream);
             const std::string path = dir.File(out.file);
-            ASSERT_TRUE(WriteFileBytes(path, out.mp3));
+            ASSERT_TRUE(std::ofstream(path, std::ios::binary).write(out.mp3.data(), out.mp3.size()).good());
             EXPECT_EQ(BE_ERR_SUCCESSFUL, row.byInfoTag ? beWriteInfoTag(out.stream, path.c_str()) : beWriteVBRHeader(path.c_str()));
             std::string tones, report;
             for (int tone : out.tones)

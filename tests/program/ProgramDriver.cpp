@@ -42,6 +42,16 @@ HWND PollForWindow(DWORD processId, HWND owner, const char* caption, DWORD timeo
     return nullptr;
 }
 
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM param)
+{
+    char className[32] = "", text[256] = "";
+    GetClassNameA(child, className, sizeof className);
+    GetWindowTextA(child, text, sizeof text);
+    if (lstrcmpiA(className, "Static") == 0)
+        *reinterpret_cast<std::string*>(param) += text;
+    return TRUE;
+}
+
 } // namespace
 
 std::string InstallFolder()
@@ -51,19 +61,18 @@ std::string InstallFolder()
 
 CProgramDriver::~CProgramDriver()
 {
-    if (m_process.hProcess) {
-        if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(m_process.hProcess, 1);
-            WaitForSingleObject(m_process.hProcess, 5000);
-        }
-        CloseHandle(m_process.hThread);
-        CloseHandle(m_process.hProcess);
+    if (!m_process.hProcess)
+        return;
+    if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(m_process.hProcess, 1);
+        WaitForSingleObject(m_process.hProcess, 5000);
     }
+    CloseHandle(m_process.hThread);
+    CloseHandle(m_process.hProcess);
 }
 
-bool CProgramDriver::Start()
+bool CProgramDriver::Start(const std::string& folder)
 {
-    std::string folder = InstallFolder();
     std::string exe = folder + "\\Korvalin.exe";
     std::vector<char> commandLine(exe.begin(), exe.end());
     commandLine.push_back('\0');
@@ -110,58 +119,24 @@ void CProgramDriver::Click(int id) const
     SendMessageTimeoutA(GetDlgItem(m_hDialog, id), BM_CLICK, 0, 0, SMTO_NORMAL, 2000, &result);
 }
 
-void CProgramDriver::SetCheck(int id, bool checked) const
-{
-    for (int tries = 0; tries < 2 && IsChecked(id) != checked; ++tries)
-        Click(id);
-}
-
-bool CProgramDriver::IsChecked(int id) const
-{
-    return SendMessageA(GetDlgItem(m_hDialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-bool CProgramDriver::IsEnabled(int id) const
-{
-    return IsWindowEnabled(GetDlgItem(m_hDialog, id)) != FALSE;
-}
-
 bool CProgramDriver::WaitUntilEnabled(int id, bool enabled, DWORD timeoutMs) const
 {
-    DWORD start = GetTickCount();
-    while (IsEnabled(id) != enabled) {
+    for (DWORD start = GetTickCount(); IsEnabled(id) != enabled; Sleep(50)) {
         if (GetTickCount() - start > timeoutMs)
             return false;
-        Sleep(50);
     }
     return true;
 }
 
-namespace {
-
-BOOL CALLBACK CollectStaticText(HWND child, LPARAM param)
+std::vector<std::string> CProgramDriver::DismissBoxes(DWORD quietMs) const
 {
-    char className[32] = "";
-    GetClassNameA(child, className, sizeof className);
-    char text[256] = "";
-    GetWindowTextA(child, text, sizeof text);
-    if (lstrcmpiA(className, "Static") == 0 && text[0])
-        *reinterpret_cast<std::string*>(param) += text;
-    return TRUE;
-}
-
-} // namespace
-
-std::string CProgramDriver::WaitForMessageBox(HWND* box, DWORD timeoutMs) const
-{
-    *box = WaitForOwnedWindow(AFX_APP_NAME, timeoutMs);
-    std::string text;
-    if (*box)
-        EnumChildWindows(*box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
-    return text;
-}
-
-void CProgramDriver::PressEscape() const
-{
-    PostMessageA(GetDlgItem(m_hDialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    std::vector<std::string> texts;
+    while (HWND box = WaitForOwnedWindow(AFX_APP_NAME, quietMs)) {
+        texts.emplace_back();
+        EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&texts.back()));
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        for (DWORD start = GetTickCount(); IsWindow(box) && GetTickCount() - start < 5000;)
+            Sleep(20);
+    }
+    return texts;
 }

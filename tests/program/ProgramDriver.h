@@ -3,6 +3,10 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
+
+// Where the build lays out the program as a Windows user unzips it.
+std::string InstallFolder();
 
 class CProgramDriver {
 public:
@@ -12,7 +16,10 @@ public:
     // Ends the program if a test left it running.
     ~CProgramDriver();
 
-    bool Start();
+    // Starts the program in `folder`, its install folder unless given.
+    bool Start(const std::string& folder = InstallFolder());
+    // Ends it at once, as kill -9 would: nothing of it runs any more.
+    void Kill() const { TerminateProcess(m_process.hProcess, 9); }
     // The main dialog, once it is visible; null if it never showed.
     HWND MainDialog() const { return m_hDialog; }
     // A visible top-level window with this caption owned by the main dialog, waiting up to timeoutMs.
@@ -25,20 +32,12 @@ public:
 
     // A click on a control, handled by the time this returns (or after a modal box opened).
     void Click(int id) const;
-    // Clicks a check box until it shows `checked`.
-    void SetCheck(int id, bool checked) const;
-    bool IsChecked(int id) const;
-    bool IsEnabled(int id) const;
+    bool IsEnabled(int id) const { return IsWindowEnabled(GetDlgItem(m_hDialog, id)) != FALSE; }
     bool WaitUntilEnabled(int id, bool enabled, DWORD timeoutMs) const;
-    // The text of the message box the dialog shows, waiting up to timeoutMs; "" if none.
-    std::string WaitForMessageBox(HWND* box, DWORD timeoutMs = 5000) const;
-    // Esc, as the dialog's keyboard handling receives it.
-    void PressEscape() const;
+    // Answers every message box that shows until none has come for quietMs; their texts in order.
+    std::vector<std::string> DismissBoxes(DWORD quietMs) const;
 
 private:
     PROCESS_INFORMATION m_process{};
     HWND m_hDialog = nullptr;
 };
-
-// Where the build lays out the program as a Windows user unzips it.
-std::string InstallFolder();

@@ -2,9 +2,12 @@
 #include "ProgramDriver.h"
 #include "res/resource.h"
 #include <gtest/gtest.h>
+#include <commctrl.h>
 
 namespace {
 
+// Catches: a dialog that does not show, a control missing or mislabelled, a volume written
+// back as the slider's minimum, Esc that does not end the program.
 TEST(Startup, ShowsTheMainDialogWithEveryControlAndEndsOnEscape)
 {
     CProgramDriver program;
@@ -25,13 +28,18 @@ TEST(Startup, ShowsTheMainDialogWithEveryControlAndEndsOnEscape)
     EXPECT_NE(nullptr, GetDlgItem(dialog, IDC_DEVICE));
     EXPECT_NE(nullptr, GetDlgItem(dialog, IDC_SLIDER_MIC));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_WAVE_VIEW))) << "the placeholder is never shown";
+    // Wine's mixer reports no volume: the slider shows the maximum, not its minimum.
+    HWND slider = GetDlgItem(dialog, IDC_SLIDER_MIC);
+    EXPECT_EQ(SendMessageA(slider, TBM_GETRANGEMAX, 0, 0), SendMessageA(slider, TBM_GETPOS, 0, 0));
 
     // Esc reaches the dialog's own keyboard handling through one of its controls.
     PostMessageA(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     EXPECT_TRUE(program.WaitForExit(10000)) << "Escape did not end the program";
 }
 
-TEST(Startup, AboutEntryOpensTheAboutBoxAndTheDialogStays)
+// Catches: an about entry that opens nothing or takes the dialog with it, a contact command
+// that blocks the dialog, a Close that does not end the program.
+TEST(Startup, AboutAndContactLeaveTheDialogUsableAndCloseEndsTheProgram)
 {
     CProgramDriver program;
     ASSERT_TRUE(program.Start());
@@ -41,27 +49,14 @@ TEST(Startup, AboutEntryOpensTheAboutBoxAndTheDialogStays)
     char text[128] = "";
     GetDlgItemTextA(about, IDOK, text, sizeof text);
     EXPECT_STREQ("确定", text);
-
     PostMessageA(about, WM_COMMAND, IDOK, 0);
-    DWORD start = GetTickCount();
-    while (IsWindow(about) && GetTickCount() - start < 5000)
+    for (DWORD start = GetTickCount(); IsWindow(about) && GetTickCount() - start < 5000;)
         Sleep(50);
     EXPECT_FALSE(IsWindow(about));
-    EXPECT_TRUE(program.Responds());
 
-    // The window's close command ends the program.
-    PostMessageA(program.MainDialog(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_TRUE(program.WaitForExit(10000));
-}
-
-TEST(Startup, ContactLeavesTheDialogUsableAndCloseEndsTheProgram)
-{
-    CProgramDriver program;
-    ASSERT_TRUE(program.Start());
     PostMessageA(GetDlgItem(program.MainDialog(), IDC_CONTACT), BM_CLICK, 0, 0);
     EXPECT_TRUE(program.Responds());
     EXPECT_TRUE(IsWindowVisible(program.MainDialog()));
-
     PostMessageA(GetDlgItem(program.MainDialog(), IDOK), BM_CLICK, 0, 0);
     DWORD exitCode = 1;
     EXPECT_TRUE(program.WaitForExit(10000, &exitCode)) << "Close did not end the program";

@@ -1,5 +1,8 @@
 #include "HostTools.h"
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 // Wine runs a Unix program through CreateProcess but gives back neither its exit code nor
@@ -11,10 +14,7 @@ CHostDir::CHostDir()
     snprintf(name, sizeof name, "/tmp/korvalin-test-%lu-%lu-%d", GetCurrentProcessId(), GetTickCount(), ++s_count);
     m_unix = name;
     m_windows = "Z:" + m_unix;
-    for (char& ch : m_windows) {
-        if (ch == '/')
-            ch = '\\';
-    }
+    std::replace(m_windows.begin(), m_windows.end(), '/', '\\');
     CreateDirectoryA(m_windows.c_str(), nullptr);
 }
 
@@ -40,7 +40,7 @@ int RunHost(const CHostDir& dir, const std::string& command, std::string* output
     DeleteFileA(status.c_str());
     std::string script = "cd '" + dir.UnixPath() + "' && { " + command + " ; } >" + tag + ".out 2>&1; echo $? >" +
                          tag + ".tmp; mv " + tag + ".tmp " + tag + ".status";
-    WriteFileBytes(dir.File(tag + ".sh"), script);
+    std::ofstream(dir.File(tag + ".sh"), std::ios::binary) << script;
     std::string line = "/bin/sh " + dir.UnixPath() + "/" + tag + ".sh";
     std::vector<char> commandLine(line.begin(), line.end());
     commandLine.push_back('\0');
@@ -50,10 +50,8 @@ int RunHost(const CHostDir& dir, const std::string& command, std::string* output
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                         &startup, &process))
         return -1;
-    if (process.hProcess)
-        CloseHandle(process.hProcess);
-    if (process.hThread)
-        CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
     DWORD start = GetTickCount();
     while (GetFileAttributesA(status.c_str()) == INVALID_FILE_ATTRIBUTES) {
         if (GetTickCount() - start > timeoutMs)
@@ -67,25 +65,8 @@ int RunHost(const CHostDir& dir, const std::string& command, std::string* output
 
 std::string ReadFileBytes(const std::string& path)
 {
-    std::string bytes;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file)
-        return bytes;
-    char chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.append(chunk, n);
-    fclose(file);
-    return bytes;
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes)
-{
-    FILE* file = fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return fclose(file) == 0 && ok;
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 std::string ExeFolder()

@@ -31,4 +31,3 @@ std::string ExeFolder();
 
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
-bool WriteFileBytes(const std::string& path, const std::string& bytes);

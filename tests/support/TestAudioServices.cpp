@@ -95,6 +95,7 @@ FORWARD(MMRESULT, mmioCreateChunk, (HMMIO file, MMCKINFO* chunk, UINT flags), (f
 FORWARD(MMRESULT, mmioDescend, (HMMIO file, MMCKINFO* chunk, const MMCKINFO* parent, UINT flags),
         (file, chunk, parent, flags))
 FORWARD(MMRESULT, mmioAscend, (HMMIO file, MMCKINFO* chunk, UINT flags), (file, chunk, flags))
+FORWARD(LONG, mmioSeek, (HMMIO file, LONG offset, int origin), (file, offset, origin))
 
 void CTestAudioServices::Sleep(DWORD milliseconds)
 {

@@ -61,6 +61,7 @@ public:
     MMRESULT mmioCreateChunk(HMMIO file, MMCKINFO* chunk, UINT flags) override;
     MMRESULT mmioDescend(HMMIO file, MMCKINFO* chunk, const MMCKINFO* parent, UINT flags) override;
     MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, UINT flags) override;
+    LONG mmioSeek(HMMIO file, LONG offset, int origin) override;
 
     void Sleep(DWORD milliseconds) override;
 

@@ -1,0 +1,154 @@
+#include "Mp3Output.h"
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+BOOL CMp3Output::Open(const CMp3Procs& procs, LPCSTR pszFileName, const WAVEFORMATEX& wfx, BOOL bMono,
+                      DWORD dwStageSize, CString& strError)
+{
+    BE_CONFIG config;
+    std::memset(&config, 0, sizeof(config));
+    config.dwConfig = BE_CONFIG_LAME;
+    BE_LAME_CONFIG& lame = config.format.LHV1;
+    lame.dwStructVersion = 1;
+    lame.dwStructSize = sizeof(BE_CONFIG);
+    lame.dwSampleRate = wfx.nSamplesPerSec;
+    lame.dwReSampleRate = 0;
+    lame.nMode = bMono ? BE_MP3_MODE_MONO : BE_MP3_MODE_JSTEREO;
+    lame.dwBitrate = 128;
+    lame.nPreset = LQP_R3MIX;
+    lame.dwMpegVersion = MPEG1;
+    lame.bOriginal = TRUE;
+    lame.bWriteVBRHeader = TRUE;
+    lame.bNoRes = TRUE;
+
+    DWORD dwOutSize = 0;
+    HBE_STREAM hStream = 0;
+    BE_ERR err = procs.m_ForMp3_Proc_hInitStream(&config, &m_ForMp3_dwSamples, &dwOutSize, &hStream);
+    if (err != BE_ERR_SUCCESSFUL) {
+        strError.Format("Error opening encoding stream (%lu)", err);
+        return FALSE;
+    }
+    DeleteFileA(pszFileName);
+    std::unique_ptr<FILE, CFileCloser> file(std::fopen(pszFileName, "wb+"));
+    if (!file) {
+        procs.m_ForMp3_Proc_hCloseStream(hStream);
+        strError.Format("Error creating file %s", pszFileName);
+        return FALSE;
+    }
+    // Room for more than one chunk, so that feeding always makes progress.
+    m_ForMp3_dwStageSize = std::max<DWORD>(dwStageSize, 2 * m_ForMp3_dwSamples * sizeof(SHORT));
+    m_ForMp3_pOutBuf.reset(new (std::nothrow) BYTE[dwOutSize]);
+    m_ForMp3_pStage.reset(new (std::nothrow) BYTE[m_ForMp3_dwStageSize]);
+    if (!m_ForMp3_pOutBuf || !m_ForMp3_pStage) {
+        Drop();
+        procs.m_ForMp3_Proc_hCloseStream(hStream);
+        strError = "Out of memory";
+        return FALSE;
+    }
+    m_pProcs = &procs;
+    m_ForMp3_strFile = pszFileName;
+    m_ForMp3_pFile = std::move(file);
+    m_ForMp3_hbeStream = hStream;
+    m_ForMp3_dwStageFill = 0;
+    m_bWriteFailed = FALSE;
+    return TRUE;
+}
+
+BOOL CMp3Output::Append(const BYTE* pData, DWORD cbData, CString& strError)
+{
+    const DWORD cbChunk = m_ForMp3_dwSamples * sizeof(SHORT);
+    BOOL bWritten = TRUE;
+    while (cbData > 0) {
+        const DWORD cbCopied = std::min(cbData, m_ForMp3_dwStageSize - m_ForMp3_dwStageFill);
+        std::memcpy(m_ForMp3_pStage.get() + m_ForMp3_dwStageFill, pData, cbCopied);
+        m_ForMp3_dwStageFill += cbCopied;
+        pData += cbCopied;
+        cbData -= cbCopied;
+        while (m_ForMp3_dwStageFill > cbChunk) {
+            if (!EncodeChunk(m_ForMp3_pStage.get(), cbChunk, strError)) {
+                if (!IsOpen())
+                    return FALSE;
+                bWritten = FALSE;
+            }
+            m_ForMp3_dwStageFill -= cbChunk;
+            std::memmove(m_ForMp3_pStage.get(), m_ForMp3_pStage.get() + cbChunk, m_ForMp3_dwStageFill);
+        }
+    }
+    return bWritten;
+}
+
+// FALSE when the stream failed (the output is then closed) or the write was short.
+BOOL CMp3Output::EncodeChunk(const BYTE* pSamples, DWORD nBytes, CString& strError)
+{
+    DWORD cbOut = 0;
+    BE_ERR err = m_pProcs->m_ForMp3_Proc_hEncodeChunk(m_ForMp3_hbeStream, nBytes / 2,
+                                                      reinterpret_cast<PSHORT>(const_cast<BYTE*>(pSamples)),
+                                                      m_ForMp3_pOutBuf.get(), &cbOut);
+    if (err != BE_ERR_SUCCESSFUL) {
+        m_pProcs->m_ForMp3_Proc_hCloseStream(m_ForMp3_hbeStream);
+        Drop();
+        strError.Format("m_ForMp3_Proc_hEncodeChunk() failed (%lu)", err);
+        return FALSE;
+    }
+    return Write(cbOut, strError);
+}
+
+BOOL CMp3Output::Write(DWORD cbOut, CString& strError)
+{
+    if (cbOut == 0 || std::fwrite(m_ForMp3_pOutBuf.get(), 1, cbOut, m_ForMp3_pFile.get()) == cbOut)
+        return TRUE;
+    if (!m_bWriteFailed)
+        strError = "Output file write error";
+    m_bWriteFailed = TRUE;
+    return FALSE;
+}
+
+BOOL CMp3Output::Finish(CString& strError)
+{
+    if (!IsOpen())
+        return TRUE;
+    // The sound still staged belongs to the recording too.
+    BOOL bWritten = TRUE;
+    if (m_ForMp3_dwStageFill > 0 && !EncodeChunk(m_ForMp3_pStage.get(), m_ForMp3_dwStageFill, strError)) {
+        if (!IsOpen())
+            return FALSE;
+        bWritten = FALSE;
+    }
+    const HBE_STREAM hStream = m_ForMp3_hbeStream;
+    DWORD cbOut = 0;
+    BE_ERR err = m_pProcs->m_ForMp3_Proc_hDeinitStream(hStream, m_ForMp3_pOutBuf.get(), &cbOut);
+    if (err != BE_ERR_SUCCESSFUL) {
+        m_pProcs->m_ForMp3_Proc_hCloseStream(hStream);
+        Drop();
+        strError.Format("beExitStream failed (%lu)", err);
+        return FALSE;
+    }
+    bWritten = Write(cbOut, strError) && bWritten;
+    m_pProcs->m_ForMp3_Proc_hCloseStream(hStream);
+    // What the C runtime still buffers reaches the disk only now.
+    FILE* pFile = m_ForMp3_pFile.release();
+    const BOOL bFlushed = std::fflush(pFile) == 0 && !std::ferror(pFile);
+    if (std::fclose(pFile) != 0 || !bFlushed) {
+        if (!m_bWriteFailed)
+            strError = "Output file write error";
+        bWritten = FALSE;
+    }
+    Drop();
+    // The tag goes into the closed file.
+    if (m_pProcs->m_ForMp3_Proc_hWriteInfoTag)
+        m_pProcs->m_ForMp3_Proc_hWriteInfoTag(hStream, m_ForMp3_strFile);
+    else
+        m_pProcs->m_ForMp3_Proc_hWriteVBRHeader(m_ForMp3_strFile);
+    return bWritten;
+}
+
+// Frees the buffers and closes the file with what was written; the stream is gone.
+void CMp3Output::Drop()
+{
+    m_ForMp3_pOutBuf.reset();
+    m_ForMp3_pStage.reset();
+    m_ForMp3_pFile.reset();
+    m_ForMp3_dwStageFill = 0;
+    m_ForMp3_hbeStream = 0;
+}
