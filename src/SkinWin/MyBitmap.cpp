@@ -181,7 +181,7 @@ public:
 
 private:
     CDC m_dc;
-    BOOL m_bCreated;
+    BOOL m_bCreated; // initialised before m_select, which selects into the context made here
     CSelectGuard m_select;
 };
 

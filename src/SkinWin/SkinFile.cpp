@@ -33,7 +33,7 @@ int CSkinFile::ReadInt(LPCSTR section, LPCSTR key, int defaultValue) const
     return static_cast<int>(::GetPrivateProfileIntA(section, key, defaultValue, m_strPath));
 }
 
-COLORREF CSkinFile::ReadColor(LPCSTR section, LPCSTR key, COLORREF defaultColor) const
+COLORREF CSkinFile::ReadSkinColor(LPCSTR section, LPCSTR key, COLORREF defaultColor) const
 {
     CString value = ReadString(section, key);
     if (value.IsEmpty())

@@ -14,7 +14,7 @@ public:
     int ReadInt(LPCSTR section, LPCSTR key, int defaultValue) const;
     // Three decimal fields "red green blue"; the default when the value is missing or empty,
     // or when a field is longer than 255 characters.
-    COLORREF ReadColor(LPCSTR section, LPCSTR key, COLORREF defaultColor) const;
+    COLORREF ReadSkinColor(LPCSTR section, LPCSTR key, COLORREF defaultColor) const;
     // Loads into image the file a file-name key names, taken from beside the skin file. FALSE,
     // with image empty, when the value is empty, too long for a path or does not load.
     BOOL LoadImage(CMyBitmap* image, LPCSTR section, LPCSTR key) const;

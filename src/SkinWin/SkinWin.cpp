@@ -67,11 +67,6 @@ bool IsBorderHit(UINT hit)
 
 } // namespace
 
-COLORREF ReadSkinColor(CString section, CString key, CString iniPath, COLORREF defaultColor)
-{
-    return CSkinFile(iniPath).ReadColor(section, key, defaultColor);
-}
-
 BEGIN_MESSAGE_MAP(CSkinWin, CSubclassWnd)
     ON_WM_SIZE()
     ON_WM_ACTIVATE()
@@ -197,17 +192,17 @@ BOOL CSkinWin::LoadCaptionButtons(const CSkinFile& skin)
 
 void CSkinWin::ReadColors(const CSkinFile& skin)
 {
-    m_crTitleText = skin.ReadColor("Colours", "TitleText", ::GetSysColor(COLOR_CAPTIONTEXT));
-    m_crInactiveTitleText = skin.ReadColor("Colours", "InactiveTitleText", ::GetSysColor(COLOR_CAPTIONTEXT));
+    m_crTitleText = skin.ReadSkinColor("Colours", "TitleText", ::GetSysColor(COLOR_CAPTIONTEXT));
+    m_crInactiveTitleText = skin.ReadSkinColor("Colours", "InactiveTitleText", ::GetSysColor(COLOR_CAPTIONTEXT));
     m_bUsesTran = skin.ReadInt("Personality", "UsesTran", 0);
     if (m_bUsesTran)
-        m_crTrans = skin.ReadColor("Colours", "TransColor", RGB(255, 0, 255));
-    m_crBar = skin.ReadColor("Colours", "BarColor", DEFAULT_BAR_COLOR);
-    m_crMenu = skin.ReadColor("Colours", "MenuColor", DEFAULT_BAR_COLOR);
-    m_crButtonFace = skin.ReadColor("Colours", "ButtonFace", ::GetSysColor(COLOR_BTNFACE));
-    m_crButtonText = skin.ReadColor("Colours", "ButtonText", ::GetSysColor(COLOR_BTNTEXT));
-    m_crButtonHilight = skin.ReadColor("Colours", "ButtonHilight", ::GetSysColor(COLOR_BTNFACE));
-    m_crButtonFocus = skin.ReadColor("Colours", "ButtonFocus", ::GetSysColor(COLOR_BTNFACE));
+        m_crTrans = skin.ReadSkinColor("Colours", "TransColor", RGB(255, 0, 255));
+    m_crBar = skin.ReadSkinColor("Colours", "BarColor", DEFAULT_BAR_COLOR);
+    m_crMenu = skin.ReadSkinColor("Colours", "MenuColor", DEFAULT_BAR_COLOR);
+    m_crButtonFace = skin.ReadSkinColor("Colours", "ButtonFace", ::GetSysColor(COLOR_BTNFACE));
+    m_crButtonText = skin.ReadSkinColor("Colours", "ButtonText", ::GetSysColor(COLOR_BTNTEXT));
+    m_crButtonHilight = skin.ReadSkinColor("Colours", "ButtonHilight", ::GetSysColor(COLOR_BTNFACE));
+    m_crButtonFocus = skin.ReadSkinColor("Colours", "ButtonFocus", ::GetSysColor(COLOR_BTNFACE));
 }
 
 BOOL CSkinWin::InstallSkin(CWnd* wnd)

@@ -9,10 +9,6 @@ class CSkinFile;
 enum { BTN_CLOSE = 0, BTN_MAXIMIZE = 1, BTN_MINIMIZE = 2 };
 enum { WINSTATE_NORMAL = 0, WINSTATE_MAXIMIZED = 1, WINSTATE_MINIMIZED = 2 };
 
-// A colour written as "red green blue"; the default when the value is missing or empty, or
-// when a field is longer than 255 characters.
-COLORREF ReadSkinColor(CString section, CString key, CString iniPath, COLORREF defaultColor);
-
 class CSkinWin : public CSubclassWnd {
 public:
     CSkinWin();

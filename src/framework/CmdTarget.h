@@ -5,12 +5,10 @@
 
 class CCmdTarget : public CObject {
     DECLARE_DYNAMIC(CCmdTarget)
-public:
-    // TRUE, with the handler's result, when the map has an entry for the message.
-    virtual BOOL OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
-
 protected:
     CCmdTarget() = default;
+    // TRUE, with the handler's result, when the map has an entry for the message.
+    virtual BOOL OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
     // The first entry for msg whose code matches and whose id range holds id, searching this
     // class's map before its bases'.
     const AFX_MSGMAP_ENTRY* FindEntry(UINT msg, UINT code, UINT id) const;
