@@ -5,10 +5,11 @@
 
 namespace {
 
+// Through the generic function pointer type: the entry points' real types are known only here.
 template <class Proc>
 Proc Resolve(HMODULE hDll, const char* pszName)
 {
-    return reinterpret_cast<Proc>(GetProcAddress(hDll, pszName));
+    return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(hDll, pszName)));
 }
 
 } // namespace

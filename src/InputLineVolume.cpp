@@ -1,6 +1,6 @@
 #include "InputLineVolume.h"
 #include "AudioServices.h"
-#include "framework/Diagnostics.h"
+#include "framework/Afx.h"
 #include <limits>
 #include <memory>
 #include <new>
@@ -9,6 +9,27 @@ namespace {
 
 const char NOTIFY_CLASS_NAME[] = "Input Volume Msg Wnd Class";
 const char NOTIFY_WINDOW_NAME[] = "Input Volume Msg Wnd";
+
+// The hidden window mixer notifications are posted to.
+class CMixerNotifyWnd : public CWnd {
+public:
+    explicit CMixerNotifyWnd(void (*onControlChange)(DWORD)) : m_pfnOnControlChange(onControlChange) {}
+
+protected:
+    LRESULT OnMixerControlChange(WPARAM, LPARAM lParam)
+    {
+        m_pfnOnControlChange(static_cast<DWORD>(lParam));
+        return Default();
+    }
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void (*m_pfnOnControlChange)(DWORD);
+};
+
+BEGIN_MESSAGE_MAP(CMixerNotifyWnd, CWnd)
+    ON_MESSAGE(MM_MIXM_CONTROL_CHANGE, OnMixerControlChange)
+END_MESSAGE_MAP()
 
 // Only used to open the wave-input device long enough to learn its mixer.
 void FillProbeFormat(WAVEFORMATEX* format)
@@ -88,7 +109,7 @@ CInputLineVolume* CInputLineVolume::s_pCurrent = nullptr;
 CInputLineVolume::CInputLineVolume(UINT uSourceIndex, UINT uDeviceID)
     : m_uDeviceID(uDeviceID), m_bMixerOpen(FALSE), m_bLineReady(FALSE), m_bHasVolume(FALSE), m_uMixerID(0),
       m_hMixer(nullptr), m_dwSourceLineID(0), m_dwVolumeControlID(0), m_nChannels(0), m_uSourceIndex(0),
-      m_uMicSourceIndex(static_cast<UINT>(-1)), m_hNotifyWnd(nullptr), m_dwVolumeMin(static_cast<DWORD>(-1)),
+      m_uMicSourceIndex(static_cast<UINT>(-1)), m_dwVolumeMin(static_cast<DWORD>(-1)),
       m_dwVolumeMax(static_cast<DWORD>(-1)), m_dwVolumeSteps(0), m_pfnNotify(nullptr), m_pNotifyUser(0)
 {
     m_bMixerOpen = OpenMixer();
@@ -134,31 +155,21 @@ BOOL CInputLineVolume::OpenMixer()
     if (!GetMixerOfWaveIn(m_uDeviceID, &m_uMixerID))
         return FALSE;
 
-    // The class survives from an earlier object, so a failed registration is expected.
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = NotifyWndProc;
-    windowClass.lpszClassName = NOTIFY_CLASS_NAME;
-    ::RegisterClassExA(&windowClass);
-
-    HWND hWnd = ::CreateWindowExA(0, NOTIFY_CLASS_NAME, NOTIFY_WINDOW_NAME, WS_POPUP | WS_DISABLED, 0, 0, 0, 0,
-                                  nullptr, nullptr, nullptr, nullptr);
-    if (!hWnd) {
+    auto window = std::make_unique<CMixerNotifyWnd>(NotifyControlChange);
+    if (!AfxRegisterNamedClass(NOTIFY_CLASS_NAME) ||
+        !window->CreateEx(0, NOTIFY_CLASS_NAME, NOTIFY_WINDOW_NAME, WS_POPUP | WS_DISABLED, CRect(), nullptr, 0)) {
         TRACE(".InputXxxVolume: FAILURE: Could not create internal window.\n");
         return FALSE;
     }
-    ::ShowWindow(hWnd, SW_HIDE);
-    m_hNotifyWnd = hWnd;
-
-    MMRESULT mmResult = AudioServices().mixerOpen(&m_hMixer, m_uMixerID, reinterpret_cast<DWORD_PTR>(m_hNotifyWnd), 0,
-                                                  CALLBACK_WINDOW);
+    window->ShowWindow(SW_HIDE);
+    MMRESULT mmResult = AudioServices().mixerOpen(&m_hMixer, m_uMixerID, reinterpret_cast<DWORD_PTR>(window->m_hWnd),
+                                                  0, CALLBACK_WINDOW);
     if (mmResult != MMSYSERR_NOERROR) {
         TRACE(".InputXxxVolume: FAILURE: Could not open Mixer. mmResult=%d\n", mmResult);
-        ::DestroyWindow(m_hNotifyWnd);
-        m_hNotifyWnd = nullptr;
         m_hMixer = nullptr;
         return FALSE;
     }
+    m_pNotifyWnd = std::move(window);
     return TRUE;
 }
 
@@ -167,8 +178,7 @@ void CInputLineVolume::CloseMixer()
     if (AudioServices().mixerClose(m_hMixer) != MMSYSERR_NOERROR)
         TRACE(".InputXxxVolume: WARNING: Could not close Mixer.\n");
     m_hMixer = nullptr;
-    ::DestroyWindow(m_hNotifyWnd);
-    m_hNotifyWnd = nullptr;
+    m_pNotifyWnd.reset();
     m_bLineReady = FALSE;
     m_bMixerOpen = FALSE;
 }
@@ -394,11 +404,10 @@ void CInputLineVolume::OnControlChange(DWORD dwControlID)
         m_pfnNotify(dwVolume, m_pNotifyUser);
 }
 
-LRESULT CALLBACK CInputLineVolume::NotifyWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+void CInputLineVolume::NotifyControlChange(DWORD dwControlID)
 {
-    if (uMsg == MM_MIXM_CONTROL_CHANGE && s_pCurrent)
-        s_pCurrent->OnControlChange(static_cast<DWORD>(lParam));
-    return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
+    if (s_pCurrent)
+        s_pCurrent->OnControlChange(dwControlID);
 }
 
 BOOL CInputLineVolume::EnumSourceLines(UINT uDeviceID, SOURCELINEPROC proc, DWORD_PTR dwUser)

@@ -4,6 +4,9 @@
 #pragma once
 #include <windows.h>
 #include <mmsystem.h>
+#include <memory>
+
+class CWnd;
 
 // Called for each source line of a device's recording destination, in index order;
 // returning FALSE stops the enumeration. The user value may carry a pointer.
@@ -45,7 +48,8 @@ private:
     void FindMicrophone(const MIXERLINEA& destination);
     BOOL EnableLineControl(const MIXERCONTROLA& control, DWORD dwDestinationChannels);
     void OnControlChange(DWORD dwControlID);
-    static LRESULT CALLBACK NotifyWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    // Mixer notifications, posted to the hidden window, reach the current instance here.
+    static void NotifyControlChange(DWORD dwControlID);
     static BOOL GetMixerOfWaveIn(UINT uDeviceID, UINT* puMixerID);
     static BOOL VisitSourceLines(HMIXER hMixer, SOURCELINEPROC proc, DWORD_PTR dwUser);
 
@@ -60,7 +64,7 @@ private:
     DWORD m_nChannels;
     UINT m_uSourceIndex;
     UINT m_uMicSourceIndex;
-    HWND m_hNotifyWnd;
+    std::unique_ptr<CWnd> m_pNotifyWnd;
     DWORD m_dwVolumeMin;
     DWORD m_dwVolumeMax;
     DWORD m_dwVolumeSteps;

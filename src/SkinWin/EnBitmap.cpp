@@ -1,4 +1,6 @@
 #include "EnBitmap.h"
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -25,6 +27,59 @@ std::vector<BYTE> ReadWholeFile(LPCTSTR path)
     return bytes;
 }
 
+template <class T>
+bool ReadAt(const std::vector<BYTE>& bytes, size_t offset, T* value)
+{
+    if (offset > bytes.size() || bytes.size() - offset < sizeof(T))
+        return false;
+    std::memcpy(value, bytes.data() + offset, sizeof(T));
+    return true;
+}
+
+// Whether a Windows bitmap file holds all that its headers promise: the info header, the
+// palette or colour masks, and every row of pixels. The decoder would read on past the end of
+// a short file and draw whatever lies there.
+bool IsCompleteBmp(const std::vector<BYTE>& bytes)
+{
+    BITMAPFILEHEADER file;
+    DWORD infoSize = 0;
+    if (!ReadAt(bytes, 0, &file) || !ReadAt(bytes, sizeof file, &infoSize))
+        return false;
+    uint64_t width, height, bitCount, colors = 0, colorSize = 4, masks = 0, imageSize = 0;
+    DWORD compression = BI_RGB;
+    if (infoSize == sizeof(BITMAPCOREHEADER)) {
+        BITMAPCOREHEADER core;
+        if (!ReadAt(bytes, sizeof file, &core))
+            return false;
+        width = core.bcWidth, height = core.bcHeight, bitCount = core.bcBitCount, colorSize = 3;
+    } else {
+        BITMAPINFOHEADER info;
+        if (infoSize < sizeof info || !ReadAt(bytes, sizeof file, &info) || info.biWidth <= 0 || info.biHeight == 0)
+            return false;
+        width = static_cast<uint64_t>(info.biWidth);
+        height = static_cast<uint64_t>(info.biHeight < 0 ? -static_cast<int64_t>(info.biHeight) : info.biHeight);
+        bitCount = info.biBitCount, colors = info.biClrUsed, compression = info.biCompression;
+        imageSize = info.biSizeImage;
+        if (compression == BI_BITFIELDS && infoSize == sizeof info)
+            masks = 12;
+    }
+    if (bitCount == 0 || bitCount > 32)
+        return false;
+    if (colors == 0 && bitCount <= 8)
+        colors = uint64_t(1) << bitCount;
+    uint64_t headersEnd = sizeof file + infoSize + masks + colors * colorSize;
+    uint64_t pixelBytes = (compression == BI_RGB || compression == BI_BITFIELDS)
+                              ? (width * bitCount + 31) / 32 * 4 * height
+                              : imageSize;
+    return headersEnd <= bytes.size() && file.bfOffBits >= sizeof file + infoSize &&
+           file.bfOffBits <= bytes.size() && pixelBytes <= bytes.size() - file.bfOffBits;
+}
+
+bool IsBmp(const std::vector<BYTE>& bytes)
+{
+    return bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
+}
+
 } // namespace
 
 BOOL CEnBitmap::LoadFromFile(LPCTSTR path, COLORREF background)
@@ -33,7 +88,7 @@ BOOL CEnBitmap::LoadFromFile(LPCTSTR path, COLORREF background)
     if (m_hObject)
         return FALSE;
     std::vector<BYTE> bytes = ReadWholeFile(path);
-    if (bytes.empty())
+    if (bytes.empty() || (IsBmp(bytes) && !IsCompleteBmp(bytes)))
         return FALSE;
     IPicture* picture = LoadPictureFromBuffer(bytes.data(), static_cast<int>(bytes.size()));
     if (!picture)

@@ -7,6 +7,11 @@ namespace {
 
 const COLORREF WHITE = RGB(255, 255, 255);
 const COLORREF BLACK = RGB(0, 0, 0);
+// Rows read from a bitmap at a time while its region is built.
+const int ROWS_PER_BAND = 64;
+// Some platforms add the rectangles of a list one by one, in time that grows with the square
+// of their number: lists are made in pieces of this many and the pieces joined pairwise.
+const size_t RECTS_PER_PIECE = 32;
 
 // BITMAPINFOHEADER plus room for three colour masks or a full colour table.
 struct BitmapInfoBuffer {
@@ -85,8 +90,6 @@ DWORD PixelValue(const RGBQUAD* colours, const BYTE* pixel)
     return ReadWord32(pixel);
 }
 
-const int ROWS_PER_BAND = 64;
-
 // One rectangle per horizontal run of pixels that differ from the key, top row first.
 template <int BitsPerPixel>
 bool AppendOpaqueRuns(CDibBandReader& reader, DWORD key, std::vector<RECT>* runs)
@@ -149,10 +152,6 @@ HRGN RegionFromRectList(const RECT* rects, size_t count)
     return ::ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()), reinterpret_cast<RGNDATA*>(block.data()));
 }
 
-// Some platforms add the rectangles of a list one by one, in time that grows with the square
-// of their number: lists are made in small pieces and the pieces joined pairwise.
-const size_t RECTS_PER_PIECE = 32;
-
 HRGN RegionFromRects(const std::vector<RECT>& rects)
 {
     if (rects.size() <= RECTS_PER_PIECE)
@@ -177,19 +176,13 @@ HRGN RegionFromRects(const std::vector<RECT>& rects)
 // A memory context compatible with dc that holds bitmap for as long as it lives.
 class CBitmapSource {
 public:
-    CBitmapSource(CDC* dc, HBITMAP bitmap)
-    {
-        m_dc.CreateCompatibleDC(dc);
-        m_hOld = m_dc.SelectObject(bitmap);
-    }
-    ~CBitmapSource() { m_dc.SelectObject(m_hOld); }
-    CBitmapSource(const CBitmapSource&) = delete;
-    CBitmapSource& operator=(const CBitmapSource&) = delete;
+    CBitmapSource(CDC* dc, HBITMAP bitmap) : m_bCreated(m_dc.CreateCompatibleDC(dc)), m_select(m_dc, bitmap) {}
     const CDC* get() const { return &m_dc; }
 
 private:
     CDC m_dc;
-    HGDIOBJ m_hOld;
+    BOOL m_bCreated; // initialised before m_select, which selects into the context made here
+    CSelectGuard m_select;
 };
 
 } // namespace
@@ -254,8 +247,10 @@ BOOL CMyBitmap::DrawWithTrans(CDC* dc, int x, int y, const RECT* src, COLORREF t
 HRGN CMyBitmap::CreateRgnFromBitmap(COLORREF trans) const
 {
     std::vector<RECT> runs;
-    if (!m_hObject || !OpaqueRuns(*this, trans, &runs))
-        runs.clear();
+    // Pixels that cannot be read make the whole image opaque: cutting it all away would take
+    // the caption, its buttons and its drag zone with it.
+    if (!OpaqueRuns(*this, trans, &runs))
+        return ::CreateRectRgn(0, 0, GetWidth(), GetHeight());
     return RegionFromRects(runs);
 }
 
@@ -270,19 +265,19 @@ void DrawTransparentBitmap(HDC dest, int x, int y, int w, int h, HBITMAP bitmap,
 
     CBitmap image;
     image.CreateCompatibleBitmap(dest, w, h);
-    HGDIOBJ oldImage = imageDC.SelectObject(image);
+    CSelectGuard selectImage(imageDC, image);
     HPALETTE oldPalette = nullptr;
     if (palette && (target.GetDeviceCaps(RASTERCAPS) & RC_PALETTE)) {
         ::SelectPalette(dest, palette, FALSE);
         ::RealizePalette(dest);
         oldPalette = ::SelectPalette(imageDC, palette, FALSE);
     }
-    HGDIOBJ oldSource = sourceDC.SelectObject(bitmap);
+    CSelectGuard selectSource(sourceDC, bitmap);
     imageDC.BitBlt(0, 0, w, h, &sourceDC, xSrc, ySrc, SRCCOPY);
 
     CBitmap mask;
     mask.Attach(::CreateBitmap(w, h, 1, 1, nullptr));
-    HGDIOBJ oldMask = maskDC.SelectObject(mask);
+    CSelectGuard selectMask(maskDC, mask);
     // Copying colour to monochrome gives 1 where a pixel equals the background colour.
     imageDC.SetBkColor(trans);
     maskDC.BitBlt(0, 0, w, h, &imageDC, 0, 0, SRCCOPY);
@@ -295,10 +290,6 @@ void DrawTransparentBitmap(HDC dest, int x, int y, int w, int h, HBITMAP bitmap,
     target.SetTextColor(BLACK);
     target.BitBlt(x, y, w, h, &maskDC, 0, 0, SRCAND);
     target.BitBlt(x, y, w, h, &imageDC, 0, 0, SRCPAINT);
-
-    maskDC.SelectObject(oldMask);
-    sourceDC.SelectObject(oldSource);
     if (oldPalette)
         ::SelectPalette(imageDC, oldPalette, FALSE);
-    imageDC.SelectObject(oldImage);
 }

@@ -1,12 +1,11 @@
 #include "SkinButton.h"
-#include "StringPath.h"
+#include "SkinFile.h"
 
 namespace {
 
 const int STRIP_IMAGES = 5;
 const COLORREF BUTTON_KEY = RGB(255, 0, 255);
 const COLORREF DISABLED_TEXT = RGB(100, 100, 100);
-const int PROFILE_BUFFER = 1000;
 
 // The strip image each state draws: hover and focus share one.
 int ImageForState(int state)
@@ -24,16 +23,16 @@ int ImageForState(int state)
 
 BOOL CButtonSkin::LoadFromTheme(LPCTSTR themeFile)
 {
-    CString dir = GetFileDir(themeFile);
-    char value[PROFILE_BUFFER];
-    ::GetPrivateProfileStringA("Buttons", "Bitmap", "", value, PROFILE_BUFFER, themeFile);
-    CString path;
-    if (!GetSkinImagePath(dir, value, &path) || !LoadBitmapFile(path))
+    CSkinFile skin(themeFile);
+    // Loaded aside: a failed reload keeps the strip the buttons already draw with.
+    CMyBitmap strip;
+    if (!skin.LoadImage(&strip, "Buttons", "Bitmap"))
         return FALSE;
-    m_nTopHeight = static_cast<int>(::GetPrivateProfileIntA("Buttons", "TopHeight", 0, themeFile));
-    m_nBottomHeight = static_cast<int>(::GetPrivateProfileIntA("Buttons", "BottomHeight", 0, themeFile));
-    m_nLeftWidth = static_cast<int>(::GetPrivateProfileIntA("Buttons", "LeftWidth", 0, themeFile));
-    m_nRightWidth = static_cast<int>(::GetPrivateProfileIntA("Buttons", "RightWidth", 0, themeFile));
+    Attach(strip.Detach());
+    m_nTopHeight = skin.ReadInt("Buttons", "TopHeight", 0);
+    m_nBottomHeight = skin.ReadInt("Buttons", "BottomHeight", 0);
+    m_nLeftWidth = skin.ReadInt("Buttons", "LeftWidth", 0);
+    m_nRightWidth = skin.ReadInt("Buttons", "RightWidth", 0);
     m_bLoaded = TRUE;
     return TRUE;
 }

@@ -7,7 +7,8 @@ enum { BTN_NORMAL = 0, BTN_HOVER = 1, BTN_PRESSED = 2, BTN_FOCUSED = 3, BTN_DISA
 
 class CButtonSkin : public CMyBitmap {
 public:
-    // FALSE, changing nothing else, when "Bitmap" is empty or its image does not load.
+    // FALSE, changing nothing (the strip held stays), when the skin file's path is too long,
+    // "Bitmap" is empty or its image does not load.
     BOOL LoadFromTheme(LPCTSTR themeFile);
     // Draws nothing for a state outside BTN_NORMAL..BTN_DISABLED.
     BOOL DrawState(CDC* dc, CRect rect, int state);

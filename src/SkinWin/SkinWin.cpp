@@ -1,28 +1,13 @@
 #include "SkinWin.h"
-#include "StringPath.h"
-#include <cstdlib>
-#include <cstring>
+#include "SkinFile.h"
+#include <algorithm>
 
 namespace {
 
-const int PROFILE_BUFFER = 1000;
-const int MAX_COLOUR_FIELD = 255;
-const COLORREF DEFAULT_BAR_COLOUR = RGB(207, 207, 207);
+const COLORREF DEFAULT_BAR_COLOR = RGB(207, 207, 207);
 // The small icon and the caption's hit zone start this far below the window's top.
 const int ICON_TOP = 5;
 const UINT TITLE_FORMAT = DT_SINGLELINE | DT_VCENTER | DT_WORD_ELLIPSIS;
-
-CString ReadProfileString(const char* section, const char* key, const char* iniPath)
-{
-    char value[PROFILE_BUFFER];
-    ::GetPrivateProfileStringA(section, key, "", value, PROFILE_BUFFER, iniPath);
-    return CString(value);
-}
-
-int ReadProfileInt(const char* section, const char* key, int defaultValue, const char* iniPath)
-{
-    return static_cast<int>(::GetPrivateProfileIntA(section, key, defaultValue, iniPath));
-}
 
 // One edge image cut along its length: start [0, a), tiled middle [a, b), end [b, endSourceEnd).
 struct Slicing {
@@ -80,37 +65,32 @@ bool IsBorderHit(UINT hit)
     return hit >= HTLEFT && hit <= HTBOTTOMRIGHT;
 }
 
-CPoint PointFrom(LPARAM lParam)
-{
-    return CPoint(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
-}
-
 } // namespace
 
-COLORREF ReadSkinColor(CString section, CString key, CString iniPath, COLORREF defaultColor, BOOL* valid)
-{
-    char value[PROFILE_BUFFER];
-    ::GetPrivateProfileStringA(section, key, "", value, PROFILE_BUFFER, iniPath);
-    if (!value[0])
-        return defaultColor;
-    // A token is never longer than the value it comes from.
-    char field[PROFILE_BUFFER];
-    char* rest = value;
-    int parts[3];
-    for (int& part : parts) {
-        rest = CopyToken(rest, field, nullptr);
-        if (std::strlen(field) > static_cast<size_t>(MAX_COLOUR_FIELD)) {
-            if (valid)
-                *valid = FALSE;
-            return defaultColor;
-        }
-        part = std::atoi(field) & 0xFF;
-    }
-    return RGB(parts[0], parts[1], parts[2]);
-}
+BEGIN_MESSAGE_MAP(CSkinWin, CSubclassWnd)
+    ON_WM_SIZE()
+    ON_WM_ACTIVATE()
+    ON_MESSAGE(WM_SETTEXT, OnSetText)
+    ON_WM_SHOWWINDOW()
+    ON_WM_GETMINMAXINFO()
+    ON_MESSAGE_VV(WM_WINDOWPOSCHANGING, OnSwallowed)
+    ON_WM_NCCALCSIZE()
+    ON_WM_NCHITTEST()
+    ON_WM_NCPAINT()
+    ON_WM_NCACTIVATE()
+    ON_WM_NCMOUSEMOVE()
+    ON_WM_NCLBUTTONDOWN()
+    ON_WM_NCLBUTTONUP()
+    ON_WM_NCLBUTTONDBLCLK()
+    ON_WM_NCRBUTTONDOWN()
+    ON_MESSAGE_VV(WM_NCRBUTTONUP, OnSwallowed)
+    ON_MESSAGE(WM_COMMAND, OnCommand)
+    ON_WM_SYSCOMMAND()
+    ON_MESSAGE_VV(WM_SIZING, OnSwallowed)
+END_MESSAGE_MAP()
 
 CSkinWin::CSkinWin()
-    : m_crBar(DEFAULT_BAR_COLOUR), m_crMenu(DEFAULT_BAR_COLOUR), m_bLoaded(FALSE), m_nWinState(WINSTATE_NORMAL)
+    : m_crBar(DEFAULT_BAR_COLOR), m_crMenu(DEFAULT_BAR_COLOR), m_bLoaded(FALSE), m_nWinState(WINSTATE_NORMAL)
 {
 }
 
@@ -121,83 +101,65 @@ void CSkinWin::ReleaseImages()
         image->DeleteObject();
 }
 
-BOOL CSkinWin::LoadImage(CMyBitmap* image, const CString& skinDir, const CString& value)
-{
-    CString path;
-    if (!GetSkinImagePath(skinDir, value, &path)) {
-        image->DeleteObject();
-        return FALSE;
-    }
-    return image->LoadBitmapFile(path);
-}
-
 BOOL CSkinWin::LoadSkin(LPCTSTR iniPath)
 {
-    CString skinDir = GetFileDir(iniPath);
     // Images left by an earlier load, even a failed one, would be taken for this skin's.
     ReleaseImages();
     if (m_bLoaded) {
-        m_crBar = m_crMenu = DEFAULT_BAR_COLOUR;
+        m_crBar = m_crMenu = DEFAULT_BAR_COLOR;
         m_bLoaded = FALSE;
     }
-    if (!iniPath || std::strlen(iniPath) >= static_cast<size_t>(SKIN_MAX_PATH))
+    CSkinFile skin(iniPath);
+    if (!skin.IsReadable())
         return FALSE;
-    CString ini(iniPath);
-
-    CString dialogImage = ReadProfileString("Personality", "DialogBmp", ini);
-    if (!dialogImage.IsEmpty())
-        LoadImage(&m_bmpDialog, skinDir, dialogImage);
+    skin.LoadImage(&m_bmpDialog, "Personality", "DialogBmp");
     const struct { const char* key; CMyBitmap* image; } edges[] = {
         {"Top", &m_bmpTop}, {"Left", &m_bmpLeft}, {"Right", &m_bmpRight}, {"Bottom", &m_bmpBottom}};
     for (const auto& edge : edges) {
-        if (!LoadImage(edge.image, skinDir, ReadProfileString("Personality", edge.key, ini)))
+        if (!skin.LoadImage(edge.image, "Personality", edge.key))
             return FALSE;
     }
     m_nTopHeight = m_bmpTop.GetHeight() / 2;
     m_nBottomHeight = m_bmpBottom.GetHeight() / 2;
     m_nLeftWidth = m_bmpLeft.GetWidth() / 2;
     m_nRightWidth = m_bmpRight.GetWidth() / 2;
+    ReadSlices(skin);
+    if (!LoadCaptionButtons(skin))
+        return FALSE;
+    m_nTextShift = skin.ReadInt("Personality", "TextShift", 0);
+    m_nTextShiftVert = skin.ReadInt("Personality", "TextShiftVert", 0);
+    ReadColors(skin);
+    m_bLoaded = TRUE;
+    return TRUE;
+}
 
+void CSkinWin::ReadSlices(const CSkinFile& skin)
+{
     const struct { const char* startKey; const char* endKey; int* startEnd; int* endStart; int length; } slices[] = {
         {"TopTopHeight", "TopBotHeight", &m_nTopLeftEnd, &m_nTopRightStart, m_bmpTop.GetWidth()},
         {"LeftTopHeight", "LeftBotHeight", &m_nLeftTopEnd, &m_nLeftBottomStart, m_bmpLeft.GetHeight()},
         {"RightTopHeight", "RightBotHeight", &m_nRightTopEnd, &m_nRightBottomStart, m_bmpRight.GetHeight()},
         {"BottomTopHeight", "BottomBotHeight", &m_nBottomLeftEnd, &m_nBottomRightStart, m_bmpBottom.GetWidth()}};
     for (const auto& slice : slices) {
-        *slice.startEnd = ReadProfileInt("Personality", slice.startKey, 0, ini);
-        *slice.endStart = slice.length - ReadProfileInt("Personality", slice.endKey, 0, ini);
+        // Clamped to the image, so no value can overflow or slice outside it.
+        *slice.startEnd = std::clamp(skin.ReadInt("Personality", slice.startKey, 0), 0, slice.length - 1);
+        *slice.endStart = slice.length - std::clamp(skin.ReadInt("Personality", slice.endKey, 0), 0, slice.length);
         // Every middle slice keeps at least one pixel.
         if (*slice.endStart <= *slice.startEnd)
             *slice.endStart = *slice.startEnd + 1;
     }
-
-    if (!LoadCaptionButtons(ini, skinDir))
-        return FALSE;
-    m_nTextShift = ReadProfileInt("Personality", "TextShift", 0, ini);
-    m_nTextShiftVert = ReadProfileInt("Personality", "TextShiftVert", 0, ini);
-    if (!ReadColours(ini))
-        return FALSE;
-    m_bLoaded = TRUE;
-    return TRUE;
 }
 
-BOOL CSkinWin::LoadCaptionButtons(const CString& iniPath, const CString& skinDir)
+BOOL CSkinWin::LoadCaptionButtons(const CSkinFile& skin)
 {
-    int count = ReadProfileInt("Personality", "ButtonCount", 0, iniPath);
-    m_nButtonImgCount = ReadProfileInt("Personality", "ButtonImgCount", 3, iniPath);
-    // Cell widths divide by it.
-    if (m_nButtonImgCount <= 0)
-        return FALSE;
+    int count = skin.ReadInt("Personality", "ButtonCount", 0);
+    m_nButtonImgCount = skin.ReadInt("Personality", "ButtonImgCount", 3);
     for (int i = 0; i < count; ++i) {
         CString section;
         section.Format("Button%d", i);
-        CString value = ReadProfileString(section, "ButtonImage", iniPath);
-        int action = ReadProfileInt(section, "Action", 0, iniPath);
-        int x = ReadProfileInt(section, "XCoord", 0, iniPath);
-        int y = ReadProfileInt(section, "YCoord", 0, iniPath);
         CMyBitmap* image;
         CRect* placement;
-        switch (action) {
+        switch (skin.ReadInt(section, "Action", 0)) {
         case BTN_CLOSE:
             image = &m_bmpCloseBtn;
             placement = &m_rcCloseBtn;
@@ -218,30 +180,29 @@ BOOL CSkinWin::LoadCaptionButtons(const CString& iniPath, const CString& skinDir
         default:
             continue;
         }
-        if (!LoadImage(image, skinDir, value))
+        // Cell widths divide by the count.
+        if (m_nButtonImgCount <= 0 || !skin.LoadImage(image, section, "ButtonImage"))
             return FALSE;
-        int cellWidth = image->GetWidth() / m_nButtonImgCount;
-        *placement = CRect(x - cellWidth, y, x, y + image->GetHeight());
+        int x = skin.ReadInt(section, "XCoord", 0);
+        int y = skin.ReadInt(section, "YCoord", 0);
+        *placement = CRect(x - image->GetWidth() / m_nButtonImgCount, y, x, y + image->GetHeight());
     }
     return TRUE;
 }
 
-BOOL CSkinWin::ReadColours(const CString& iniPath)
+void CSkinWin::ReadColors(const CSkinFile& skin)
 {
-    BOOL valid = TRUE;
-    m_crTitleText = ReadSkinColor("Colours", "TitleText", iniPath, ::GetSysColor(COLOR_CAPTIONTEXT), &valid);
-    m_crInactiveTitleText =
-        ReadSkinColor("Colours", "InactiveTitleText", iniPath, ::GetSysColor(COLOR_CAPTIONTEXT), &valid);
-    m_bUsesTran = ReadProfileInt("Personality", "UsesTran", 0, iniPath);
+    m_crTitleText = skin.ReadSkinColor("Colours", "TitleText", ::GetSysColor(COLOR_CAPTIONTEXT));
+    m_crInactiveTitleText = skin.ReadSkinColor("Colours", "InactiveTitleText", ::GetSysColor(COLOR_CAPTIONTEXT));
+    m_bUsesTran = skin.ReadInt("Personality", "UsesTran", 0);
     if (m_bUsesTran)
-        m_crTrans = ReadSkinColor("Colours", "TransColor", iniPath, RGB(255, 0, 255), &valid);
-    m_crBar = ReadSkinColor("Colours", "BarColor", iniPath, DEFAULT_BAR_COLOUR, &valid);
-    m_crMenu = ReadSkinColor("Colours", "MenuColor", iniPath, DEFAULT_BAR_COLOUR, &valid);
-    m_crButtonFace = ReadSkinColor("Colours", "ButtonFace", iniPath, ::GetSysColor(COLOR_BTNFACE), &valid);
-    m_crButtonText = ReadSkinColor("Colours", "ButtonText", iniPath, ::GetSysColor(COLOR_BTNTEXT), &valid);
-    m_crButtonHilight = ReadSkinColor("Colours", "ButtonHilight", iniPath, ::GetSysColor(COLOR_BTNFACE), &valid);
-    m_crButtonFocus = ReadSkinColor("Colours", "ButtonFocus", iniPath, ::GetSysColor(COLOR_BTNFACE), &valid);
-    return valid;
+        m_crTrans = skin.ReadSkinColor("Colours", "TransColor", RGB(255, 0, 255));
+    m_crBar = skin.ReadSkinColor("Colours", "BarColor", DEFAULT_BAR_COLOR);
+    m_crMenu = skin.ReadSkinColor("Colours", "MenuColor", DEFAULT_BAR_COLOR);
+    m_crButtonFace = skin.ReadSkinColor("Colours", "ButtonFace", ::GetSysColor(COLOR_BTNFACE));
+    m_crButtonText = skin.ReadSkinColor("Colours", "ButtonText", ::GetSysColor(COLOR_BTNTEXT));
+    m_crButtonHilight = skin.ReadSkinColor("Colours", "ButtonHilight", ::GetSysColor(COLOR_BTNFACE));
+    m_crButtonFocus = skin.ReadSkinColor("Colours", "ButtonFocus", ::GetSysColor(COLOR_BTNFACE));
 }
 
 BOOL CSkinWin::InstallSkin(CWnd* wnd)
@@ -511,68 +472,13 @@ LRESULT CSkinWin::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (!::IsWindow(m_hWnd))
         return 0;
-    if (!m_bLoaded)
+    LRESULT result = 0;
+    if (!m_bLoaded || !OnWndMsg(msg, wParam, lParam, &result))
         return Default();
-    switch (msg) {
-    case WM_SIZE:
-        OnSize();
-        return 0;
-    case WM_ACTIVATE:
-        OnActivate(LOWORD(wParam));
-        return 0;
-    case WM_SETTEXT:
-        OnSetText(reinterpret_cast<LPCSTR>(lParam));
-        return 0;
-    case WM_SHOWWINDOW:
-        OnShowWindow(static_cast<BOOL>(wParam));
-        return 0;
-    case WM_GETMINMAXINFO:
-        OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
-        return 0;
-    case WM_WINDOWPOSCHANGING:
-    case WM_NCRBUTTONUP:
-    case WM_SIZING:
-        return 0;
-    case WM_NCCALCSIZE:
-        return OnNcCalcSize(static_cast<BOOL>(wParam), reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam));
-    case WM_NCHITTEST:
-        return HitTest(PointFrom(lParam));
-    case WM_NCPAINT:
-        DrawFrame();
-        return 0;
-    case WM_NCACTIVATE:
-        return OnNcActivate(static_cast<BOOL>(wParam));
-    case WM_NCMOUSEMOVE:
-        OnNcMouseMove(static_cast<UINT>(wParam), PointFrom(lParam));
-        return 0;
-    case WM_NCLBUTTONDOWN:
-        OnNcLButtonDown(static_cast<UINT>(wParam), PointFrom(lParam));
-        return 0;
-    case WM_NCLBUTTONUP:
-        OnNcLButtonUp(static_cast<UINT>(wParam), PointFrom(lParam));
-        return 0;
-    case WM_NCLBUTTONDBLCLK:
-        OnNcLButtonDblClk(static_cast<UINT>(wParam), PointFrom(lParam));
-        return 0;
-    case WM_NCRBUTTONDOWN:
-        OnNcRButtonDown(static_cast<UINT>(wParam), PointFrom(lParam));
-        return 0;
-    case WM_COMMAND:
-        if (!OnCommand(wParam, lParam))
-            Default();
-        return 0;
-    case WM_SYSCOMMAND:
-        OnSysCommand(static_cast<UINT>(wParam), lParam);
-        return 0;
-    case WM_INITMENUPOPUP:
-        Default();
-        return 0;
-    default:
-        return Default();
-    }
+    return result;
 }
 
-void CSkinWin::OnSize()
+void CSkinWin::OnSize(UINT, int, int)
 {
     Default();
     ::InvalidateRect(m_hWnd, nullptr, TRUE);
@@ -587,11 +493,12 @@ void CSkinWin::OnActivate(UINT state)
     OnNcActivate(m_bActive);
 }
 
-void CSkinWin::OnSetText(LPCSTR text)
+LRESULT CSkinWin::OnSetText(WPARAM, LPARAM lParam)
 {
     Default();
-    m_strTitle = text;
+    m_strTitle = reinterpret_cast<LPCSTR>(lParam);
     DrawFrame();
+    return 0;
 }
 
 void CSkinWin::OnShowWindow(BOOL show)
@@ -607,17 +514,23 @@ void CSkinWin::OnGetMinMaxInfo(MINMAXINFO* info)
     info->ptMinTrackSize.y = m_bmpLeft.GetHeight() + 20;
 }
 
-LRESULT CSkinWin::OnNcCalcSize(BOOL calcValidRects, NCCALCSIZE_PARAMS* params)
+void CSkinWin::OnNcCalcSize(BOOL calcValidRects, NCCALCSIZE_PARAMS* params)
 {
-    if (!calcValidRects)
-        return Default();
+    if (!calcValidRects) {
+        Default();
+        return;
+    }
     RECT& proposed = params->rgrc[0];
     proposed.left += m_nLeftWidth;
     proposed.top += m_nTopHeight;
     proposed.right -= m_nRightWidth;
     proposed.bottom -= m_nBottomHeight;
     params->rgrc[1] = proposed;
-    return 0;
+}
+
+void CSkinWin::OnNcPaint()
+{
+    DrawFrame();
 }
 
 BOOL CSkinWin::OnNcActivate(BOOL active)
@@ -737,9 +650,8 @@ BOOL CSkinWin::PopupSysMenu(CPoint point)
     return TRUE;
 }
 
-void CSkinWin::OnSysCommand(UINT id, LPARAM)
+BOOL CSkinWin::ApplyStateCommand(UINT command)
 {
-    UINT command = id & 0xFFF0;
     if (command == SC_MAXIMIZE)
         Maximize();
     else if (command == SC_RESTORE && m_nWinState == WINSTATE_MAXIMIZED)
@@ -747,6 +659,14 @@ void CSkinWin::OnSysCommand(UINT id, LPARAM)
     else if (command == SC_RESTORE && m_nWinState == WINSTATE_MINIMIZED)
         LeaveMinimized();
     else
+        return FALSE;
+    return TRUE;
+}
+
+void CSkinWin::OnSysCommand(UINT id, LPARAM)
+{
+    // A minimize from the system (the taskbar) is the system's to carry out.
+    if (!ApplyStateCommand(id & 0xFFF0))
         Default();
 }
 
@@ -761,22 +681,14 @@ BOOL CSkinWin::IsInSystemMenu(UINT id) const
     return FALSE;
 }
 
-BOOL CSkinWin::OnCommand(WPARAM wParam, LPARAM lParam)
+LRESULT CSkinWin::OnCommand(WPARAM wParam, LPARAM lParam)
 {
-    if (lParam)
-        return FALSE;
     UINT id = static_cast<UINT>(wParam);
-    if (!IsInSystemMenu(id))
-        return FALSE;
-    if (id == SC_MAXIMIZE)
-        Maximize();
+    if (lParam || !IsInSystemMenu(id))
+        Default();
     else if (id == SC_MINIMIZE)
         Minimize();
-    else if (id == SC_RESTORE && m_nWinState == WINSTATE_MAXIMIZED)
-        Restore();
-    else if (id == SC_RESTORE && m_nWinState == WINSTATE_MINIMIZED)
-        LeaveMinimized();
-    else
+    else if (!ApplyStateCommand(id))
         ::SendMessageA(m_hWnd, WM_SYSCOMMAND, wParam, lParam);
-    return TRUE;
+    return 0;
 }

@@ -4,20 +4,17 @@
 #include "Subclass.h"
 #include "mybitmap.h"
 
+class CSkinFile;
+
 enum { BTN_CLOSE = 0, BTN_MAXIMIZE = 1, BTN_MINIMIZE = 2 };
 enum { WINSTATE_NORMAL = 0, WINSTATE_MAXIMIZED = 1, WINSTATE_MINIMIZED = 2 };
-
-// A colour written as "red green blue"; the default when the value is missing or empty.
-// *valid (when given) becomes FALSE for a field longer than 255 characters.
-COLORREF ReadSkinColor(CString section, CString key, CString iniPath, COLORREF defaultColor,
-                       BOOL* valid = nullptr);
 
 class CSkinWin : public CSubclassWnd {
 public:
     CSkinWin();
     ~CSkinWin() override = default;
 
-    // TRUE when the skin is complete; FALSE when a required image or value failed.
+    // TRUE when the skin is complete; FALSE when the path is too long or a required image failed.
     BOOL LoadSkin(LPCTSTR iniPath);
     BOOL InstallSkin(CWnd* wnd);
 
@@ -32,6 +29,7 @@ public:
     CRect GetButtonRect(int action);
     BOOL DrawButton(CDC* dc, int action, int state);
 
+    // Nothing while the window is gone; every message passed on while no skin is loaded.
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     UINT HitTest(CPoint point);
     CRect GetWorkArea();
@@ -67,26 +65,32 @@ public:
     int m_nHoverHit = 0, m_nPressedHit = 0, m_nLastHit = 0;
 
 protected:
-    void OnSize();
+    void OnSize(UINT type, int cx, int cy);
     void OnActivate(UINT state);
-    void OnSetText(LPCSTR text);
+    LRESULT OnSetText(WPARAM wParam, LPARAM lParam);
     void OnShowWindow(BOOL show);
     void OnGetMinMaxInfo(MINMAXINFO* info);
-    LRESULT OnNcCalcSize(BOOL calcValidRects, NCCALCSIZE_PARAMS* params);
+    void OnNcCalcSize(BOOL calcValidRects, NCCALCSIZE_PARAMS* params);
+    void OnNcPaint();
     BOOL OnNcActivate(BOOL active);
     void OnNcMouseMove(UINT hit, CPoint point);
     void OnNcLButtonDown(UINT hit, CPoint point);
     void OnNcLButtonUp(UINT hit, CPoint point);
     void OnNcLButtonDblClk(UINT hit, CPoint point);
     void OnNcRButtonDown(UINT hit, CPoint point);
-    BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+    // Picks from the pop-up system menu; other commands go on to the window.
+    LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
     void OnSysCommand(UINT id, LPARAM lParam);
+    // Messages kept from the system, which would size, track or draw the frame its own way.
+    void OnSwallowed() {}
+
+    DECLARE_MESSAGE_MAP()
 
 private:
     void ReleaseImages();
-    BOOL LoadImage(CMyBitmap* image, const CString& skinDir, const CString& value);
-    BOOL LoadCaptionButtons(const CString& iniPath, const CString& skinDir);
-    BOOL ReadColours(const CString& iniPath);
+    void ReadSlices(const CSkinFile& skin);
+    BOOL LoadCaptionButtons(const CSkinFile& skin);
+    void ReadColors(const CSkinFile& skin);
     // The caption band (edges and corners only) composed into bitmap, which is made here.
     void ComposeCaption(CDC* memory, CDC* compatible, CMyBitmap* bitmap, int width, int state);
     // Everything below the caption band plus the band's pixels that are not transparent.
@@ -95,6 +99,8 @@ private:
     void DrawIcon(CDC* dc);
     void DrawTitle(CDC* dc, int width);
     void LeaveMinimized();
+    // Maximize, and restore from either state; FALSE for any other command.
+    BOOL ApplyStateCommand(UINT command);
     CRect WindowRect() const;
     BOOL IsInSystemMenu(UINT id) const;
 };

@@ -15,11 +15,6 @@ bool IsSeparator(char byte)
     return byte != 0 && std::strchr(DEFAULT_SEPARATORS, byte) != nullptr;
 }
 
-bool FitsPathBuffer(const char* path)
-{
-    return std::strlen(path) < static_cast<size_t>(SKIN_MAX_PATH);
-}
-
 // Index just after the last separator of path, 0 when there is none.
 size_t SplitPoint(const char* path)
 {
@@ -104,13 +99,7 @@ CString GetFileName(const char* path)
     return CString(path + SplitPoint(path));
 }
 
-BOOL GetSkinImagePath(const char* skinDir, const char* value, CString* path)
+BOOL FitsPathBuffer(const char* path)
 {
-    if (!value || !*value || !FitsPathBuffer(value) || !FitsPathBuffer(skinDir))
-        return FALSE;
-    CString composed = CString(skinDir) + "/" + GetFileName(value);
-    if (!FitsPathBuffer(composed))
-        return FALSE;
-    *path = composed;
-    return TRUE;
+    return std::strlen(path) < static_cast<size_t>(SKIN_MAX_PATH);
 }

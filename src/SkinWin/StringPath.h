@@ -22,6 +22,5 @@ char* CopyToken(char* src, char* dst, const char* stopSet = nullptr);
 CString GetFileDir(const char* path);
 // The part of path after its last '\' or '/'; empty when the path does not fit.
 CString GetFileName(const char* path);
-// Where a skin image named by a file-name value lies: the skin directory, "/", and the
-// value's file-name part. FALSE when the value is empty or any part is too long for a path.
-BOOL GetSkinImagePath(const char* skinDir, const char* value, CString* path);
+// Whether path fits a path buffer with its terminator.
+BOOL FitsPathBuffer(const char* path);

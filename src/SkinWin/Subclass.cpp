@@ -1,6 +1,6 @@
 #include "Subclass.h"
 
-IMPLEMENT_DYNAMIC(CSubclassWnd, CObject)
+IMPLEMENT_DYNAMIC(CSubclassWnd, CCmdTarget)
 
 CSubclassWnd::~CSubclassWnd()
 {
@@ -10,7 +10,7 @@ CSubclassWnd::~CSubclassWnd()
 
 void CSubclassWnd::AssertValid() const
 {
-    CObject::AssertValid();
+    CCmdTarget::AssertValid();
     ASSERT(m_hWnd == nullptr || ::IsWindow(m_hWnd));
     if (m_hWnd) {
         const CSubclassWnd* hook = GetHookMap().Lookup(m_hWnd);
@@ -22,7 +22,7 @@ void CSubclassWnd::AssertValid() const
 
 void CSubclassWnd::Dump() const
 {
-    CObject::Dump();
+    CCmdTarget::Dump();
 }
 
 BOOL CSubclassWnd::HookWindow(CWnd* wnd)
@@ -126,25 +126,15 @@ CSubclassWndMap& GetHookMap()
 
 LRESULT CALLBACK HookWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    MSG& current = AfxGetCurrentMessage();
-    MSG saved = current;
-    current.hwnd = hwnd;
-    current.message = msg;
-    current.wParam = wParam;
-    current.lParam = lParam;
-
-    LRESULT result;
-    CSubclassWnd* first = GetHookMap().Lookup(hwnd);
-    ASSERT(first != nullptr);
-    if (!first) {
-        result = ::DefWindowProcA(hwnd, msg, wParam, lParam);
-    } else if (msg == WM_NCDESTROY) {
+    return AfxHandleMessage(hwnd, msg, wParam, lParam, [=] {
+        CSubclassWnd* first = GetHookMap().Lookup(hwnd);
+        ASSERT(first != nullptr);
+        if (!first)
+            return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+        if (msg != WM_NCDESTROY)
+            return first->WindowProc(msg, wParam, lParam);
         WNDPROC own = first->m_pOldWndProc;
         GetHookMap().RemoveAll(hwnd);
-        result = ::CallWindowProcA(own, hwnd, msg, wParam, lParam);
-    } else {
-        result = first->WindowProc(msg, wParam, lParam);
-    }
-    current = saved;
-    return result;
+        return ::CallWindowProcA(own, hwnd, msg, wParam, lParam);
+    });
 }

@@ -3,7 +3,7 @@
 #pragma once
 #include "framework/Afx.h"
 
-class CSubclassWnd : public CObject {
+class CSubclassWnd : public CCmdTarget {
     DECLARE_DYNAMIC(CSubclassWnd)
 public:
     CSubclassWnd() = default;

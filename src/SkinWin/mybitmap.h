@@ -26,7 +26,7 @@ public:
     BOOL StretchDraw(CDC* dc, const RECT* dest, const RECT* src) const;
     BOOL DrawWithTrans(CDC* dc, int x, int y, const RECT* src, COLORREF trans, BOOL useTrans) const;
     // The pixels whose colour is not trans, one rectangle per run per row; the caller owns
-    // the region. Empty for bitmaps below 8 bits per pixel or that cannot be read.
+    // the region. The whole image for bitmaps below 8 bits per pixel or that cannot be read.
     HRGN CreateRgnFromBitmap(COLORREF trans) const;
 };
 

@@ -4,9 +4,6 @@
 
 class CButton : public CWnd {
     DECLARE_DYNAMIC(CButton)
-public:
-    int GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
-    void SetCheck(int check) { SendMessage(BM_SETCHECK, check); }
 };
 
 class CSliderCtrl : public CWnd {

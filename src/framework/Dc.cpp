@@ -40,11 +40,6 @@ void CDC::Draw3dRect(const RECT& rc, COLORREF topLeft, COLORREF bottomRight)
     FillSolidRect(RECT{rc.left, rc.bottom - 1, rc.right, rc.bottom}, bottomRight);
 }
 
-BOOL CDC::TextOut(int x, int y, const CString& text)
-{
-    return ::TextOutA(m_hDC, x, y, text, text.GetLength());
-}
-
 int CDC::DrawText(const CString& text, RECT* rc, UINT format)
 {
     return ::DrawTextA(m_hDC, text, text.GetLength(), rc, format);

@@ -35,7 +35,6 @@ public:
     void Draw3dRect(const RECT& rc, COLORREF topLeft, COLORREF bottomRight);
     BOOL MoveTo(int x, int y) { return ::MoveToEx(m_hDC, x, y, nullptr); }
     BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
-    BOOL TextOut(int x, int y, const CString& text);
     int DrawText(const CString& text, RECT* rc, UINT format);
     BOOL DrawIcon(int x, int y, HICON icon) { return ::DrawIcon(m_hDC, x, y, icon); }
     COLORREF GetPixel(int x, int y) const { return ::GetPixel(m_hDC, x, y); }

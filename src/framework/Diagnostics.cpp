@@ -1,5 +1,4 @@
 #include "Diagnostics.h"
-#include "WinApp.h"
 #include <cstdarg>
 #include <cstdio>
 #include <utility>
@@ -20,7 +19,18 @@ MessageBoxSink& CurrentMessageBoxSink()
     return sink;
 }
 
+MessageBoxDefaults& CurrentDefaults()
+{
+    static MessageBoxDefaults defaults;
+    return defaults;
+}
+
 } // namespace
+
+void AfxSetMessageBoxDefaults(MessageBoxDefaults defaults)
+{
+    CurrentDefaults() = std::move(defaults);
+}
 
 TraceSink AfxSetTraceSink(TraceSink sink)
 {
@@ -44,14 +54,16 @@ void AfxTrace(const char* format, ...)
 
 int AfxShowMessageBox(HWND owner, const char* text, const char* caption, UINT type)
 {
-    return CurrentMessageBoxSink()(owner, text, caption ? caption : AfxGetAppName(), type);
+    const MessageBoxDefaults& defaults = CurrentDefaults();
+    if (!caption && defaults.caption)
+        caption = defaults.caption();
+    return CurrentMessageBoxSink()(owner, text, caption, type);
 }
 
 int AfxMessageBox(const char* text, UINT type)
 {
-    CWinApp* app = AfxGetApp();
-    HWND owner = app && app->m_pMainWnd ? app->m_pMainWnd->GetSafeHwnd() : nullptr;
-    return AfxShowMessageBox(owner, text, nullptr, type);
+    const MessageBoxDefaults& defaults = CurrentDefaults();
+    return AfxShowMessageBox(defaults.owner ? defaults.owner() : nullptr, text, nullptr, type);
 }
 
 void AfxAssertFailedLine(const char* file, int line)

@@ -13,6 +13,14 @@ using MessageBoxSink = std::function<int(HWND owner, const char* text, const cha
 TraceSink AfxSetTraceSink(TraceSink sink);
 MessageBoxSink AfxSetMessageBoxSink(MessageBoxSink sink);
 
+// The application registers who owns the boxes AfxMessageBox shows and the caption of boxes
+// shown without one. Unregistered: no owner, and the system's caption.
+struct MessageBoxDefaults {
+    std::function<HWND()> owner;
+    std::function<const char*()> caption;
+};
+void AfxSetMessageBoxDefaults(MessageBoxDefaults defaults);
+
 void AfxTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int AfxShowMessageBox(HWND owner, const char* text, const char* caption, UINT type);
 int AfxMessageBox(const char* text, UINT type = MB_OK);

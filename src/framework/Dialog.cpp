@@ -64,23 +64,13 @@ BOOL CDialog::Create(CWnd* parent)
 
 // The system's dialog procedure only introduces the window: once it is subclassed, every
 // later message reaches the message map first and this procedure answers "not handled".
-INT_PTR CALLBACK CDialog::DialogProc(HWND wnd, UINT msg, WPARAM, LPARAM lParam)
+INT_PTR CALLBACK CDialog::DialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg != WM_INITDIALOG)
         return FALSE;
     CDialog* dialog = reinterpret_cast<CDialog*>(lParam);
     dialog->SubclassWindow(wnd);
-    MSG& current = AfxGetCurrentMessage();
-    MSG saved = current;
-    current = MSG{wnd, msg, 0, lParam, 0, {0, 0}};
-    BOOL result = FALSE;
-    try {
-        result = dialog->OnInitDialog();
-    } catch (const CMemoryException&) {
-        AfxMessageBox("Out of memory.", MB_OK | MB_ICONHAND);
-    }
-    current = saved;
-    return result;
+    return AfxHandleMessage(wnd, msg, wParam, lParam, [dialog]() -> LRESULT { return dialog->OnInitDialog(); });
 }
 
 BOOL CDialog::OnInitDialog()

@@ -1,13 +1,6 @@
-// CDialog, and dialog data exchange: CDataExchange, DDX_Control, DDX_Radio.
+// CDialog, and dialog data exchange: DDX_Control, DDX_Radio.
 #pragma once
 #include "Wnd.h"
-
-class CDataExchange {
-public:
-    CDataExchange(CWnd* dialog, BOOL saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
-    CWnd* m_pDlgWnd;
-    BOOL m_bSaveAndValidate;
-};
 
 // Attaches the control to `control` the first time data is exchanged.
 void DDX_Control(CDataExchange* dx, int id, CWnd& control);

@@ -53,12 +53,6 @@ public:
 class CRgn : public CGdiObject {
 public:
     BOOL CreateRectRgn(int l, int t, int r, int b) { return Attach(::CreateRectRgn(l, t, r, b)); }
-    BOOL CreateFromData(const XFORM* xform, int count, const RGNDATA* data)
-    {
-        return Attach(::ExtCreateRegion(xform, count, data));
-    }
-    int CombineRgn(HRGN a, HRGN b, int mode) { return ::CombineRgn(*this, a, b, mode); }
-    int CopyRgn(HRGN source) { return ::CombineRgn(*this, source, nullptr, RGN_COPY); }
     BOOL PtInRegion(POINT pt) const { return ::PtInRegion(*this, pt.x, pt.y); }
     operator HRGN() const { return static_cast<HRGN>(m_hObject); }
 };

@@ -8,8 +8,6 @@ public:
     BOOL Lookup(void* key, void*& value) const;
     void SetAt(void* key, void* value) { m_map[key] = value; }
     BOOL RemoveKey(void* key) { return m_map.erase(key) != 0; }
-    void RemoveAll() { m_map.clear(); }
-    int GetCount() const { return static_cast<int>(m_map.size()); }
 
 private:
     std::unordered_map<void*, void*> m_map;

@@ -41,11 +41,6 @@ CString& CString::MakeLower()
     return *this;
 }
 
-int CString::CompareNoCase(const char* other) const
-{
-    return lstrcmpiA(m_str.c_str(), other);
-}
-
 void CString::Format(const char* format, ...)
 {
     va_list args;

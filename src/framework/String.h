@@ -26,7 +26,6 @@ public:
 
     // Lower-cases ASCII letters only, stepping over double-byte characters.
     CString& MakeLower();
-    int CompareNoCase(const char* other) const;
 
     void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
 

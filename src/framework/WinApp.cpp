@@ -15,10 +15,12 @@ CWinApp::CWinApp(LPCSTR appName)
     g_pApp = this;
     if (appName)
         m_strAppName = appName;
+    AfxSetMessageBoxDefaults({[this] { return m_pMainWnd ? m_pMainWnd->GetSafeHwnd() : nullptr; }, AfxGetAppName});
 }
 
 CWinApp::~CWinApp()
 {
+    AfxSetMessageBoxDefaults({});
     g_pApp = nullptr;
 }
 

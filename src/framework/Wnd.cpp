@@ -1,5 +1,4 @@
 #include "Wnd.h"
-#include "Dialog.h"
 #include "Diagnostics.h"
 #include <map>
 #include <memory>
@@ -35,7 +34,7 @@ ThreadState& State()
 
 } // namespace
 
-IMPLEMENT_DYNAMIC(CWnd, CObject)
+IMPLEMENT_DYNAMIC(CWnd, CCmdTarget)
 
 MSG& AfxGetCurrentMessage()
 {
@@ -104,14 +103,6 @@ BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent)
     return control && SubclassWindow(control);
 }
 
-HWND CWnd::UnsubclassWindow()
-{
-    if (m_pfnSuper)
-        ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-    m_pfnSuper = nullptr;
-    return Detach();
-}
-
 BOOL CWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
                     const RECT& rect, CWnd* parent, UINT id)
 {
@@ -163,18 +154,6 @@ BOOL CWnd::UpdateData(BOOL saveAndValidate)
 
 void CWnd::DoDataExchange(CDataExchange*) {}
 
-const AFX_MSGMAP* CWnd::GetThisMessageMap()
-{
-    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0, AfxSig_end, nullptr}};
-    static const AFX_MSGMAP map = {nullptr, entries};
-    return &map;
-}
-
-const AFX_MSGMAP* CWnd::GetMessageMap() const
-{
-    return GetThisMessageMap();
-}
-
 LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = 0;
@@ -196,23 +175,12 @@ LRESULT CWnd::Default()
     return DefWindowProc(current.message, current.wParam, current.lParam);
 }
 
-const AFX_MSGMAP_ENTRY* CWnd::FindEntry(UINT msg, UINT code, UINT id) const
-{
-    for (const AFX_MSGMAP* map = GetMessageMap(); map; map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
-        for (const AFX_MSGMAP_ENTRY* entry = map->lpEntries; entry->nSig != AfxSig_end; ++entry) {
-            if (entry->nMessage == msg && entry->nCode == code && id >= entry->nID && id <= entry->nLastID)
-                return entry;
-        }
-    }
-    return nullptr;
-}
-
 BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam)
 {
     const AFX_MSGMAP_ENTRY* entry = FindEntry(WM_COMMAND, HIWORD(wParam), LOWORD(wParam));
     if (!entry)
         return FALSE;
-    Dispatch(*entry, wParam, lParam);
+    entry->pfn(this, wParam, lParam);
     return TRUE;
 }
 
@@ -222,95 +190,59 @@ BOOL CWnd::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result)
         *result = 0;
         return OnCommand(wParam, lParam);
     }
-    const AFX_MSGMAP_ENTRY* entry;
-    if (msg == WM_NOTIFY) {
-        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-        entry = FindEntry(WM_NOTIFY, header->code, static_cast<UINT>(header->idFrom));
-    } else {
-        entry = FindEntry(msg, 0, 0);
-    }
+    if (msg != WM_NOTIFY)
+        return CCmdTarget::OnWndMsg(msg, wParam, lParam, result);
+    const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+    const AFX_MSGMAP_ENTRY* entry = FindEntry(WM_NOTIFY, header->code, static_cast<UINT>(header->idFrom));
     if (!entry)
         return FALSE;
-    *result = Dispatch(*entry, wParam, lParam);
+    *result = entry->pfn(this, wParam, lParam);
     return TRUE;
 }
 
-LRESULT CWnd::Dispatch(const AFX_MSGMAP_ENTRY& entry, WPARAM wParam, LPARAM lParam)
-{
-    CPoint point(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
-    switch (entry.nSig) {
-    case AfxSig_vv:
-        (this->*entry.pfn)();
-        return 0;
-    case AfxSig_vw:
-        (this->*reinterpret_cast<void (CWnd::*)(UINT)>(entry.pfn))(LOWORD(wParam));
-        return 0;
-    case AfxSig_vt:
-        (this->*reinterpret_cast<void (CWnd::*)(UINT_PTR)>(entry.pfn))(wParam);
-        return 0;
-    case AfxSig_vwl:
-        (this->*reinterpret_cast<void (CWnd::*)(UINT, LPARAM)>(entry.pfn))(static_cast<UINT>(wParam), lParam);
-        return 0;
-    case AfxSig_hv:
-        return reinterpret_cast<LRESULT>((this->*reinterpret_cast<HCURSOR (CWnd::*)()>(entry.pfn))());
-    case AfxSig_bD: {
-        CDC dc(reinterpret_cast<HDC>(wParam));
-        return (this->*reinterpret_cast<BOOL (CWnd::*)(CDC*)>(entry.pfn))(&dc);
-    }
-    case AfxSig_bWww:
-        return (this->*reinterpret_cast<BOOL (CWnd::*)(CWnd*, UINT, UINT)>(entry.pfn))(
-            FromHandle(reinterpret_cast<HWND>(wParam)), LOWORD(lParam), HIWORD(lParam));
-    case AfxSig_vwp:
-        (this->*reinterpret_cast<void (CWnd::*)(UINT, CPoint)>(entry.pfn))(static_cast<UINT>(wParam), point);
-        return 0;
-    case AfxSig_vwww:
-        (this->*reinterpret_cast<void (CWnd::*)(UINT, UINT, UINT)>(entry.pfn))(
-            static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
-        return 0;
-    case AfxSig_vW:
-        (this->*reinterpret_cast<void (CWnd::*)(CWnd*)>(entry.pfn))(FromHandle(reinterpret_cast<HWND>(wParam)));
-        return 0;
-    case AfxSig_vb:
-        (this->*reinterpret_cast<void (CWnd::*)(BOOL)>(entry.pfn))(static_cast<BOOL>(wParam));
-        return 0;
-    case AfxSig_vNMHDRpl: {
-        LRESULT result = 0;
-        (this->*reinterpret_cast<void (CWnd::*)(NMHDR*, LRESULT*)>(entry.pfn))(reinterpret_cast<NMHDR*>(lParam), &result);
-        return result;
-    }
-    case AfxSig_end:
-        break;
-    }
-    return 0;
-}
-
-LRESULT AfxCallWndProc(CWnd* wnd, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+CMessageScope::CMessageScope(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     ThreadState& state = State();
-    MSG saved = state.currentMessage;
+    m_saved = state.currentMessage;
     state.currentMessage.hwnd = hwnd;
     state.currentMessage.message = msg;
     state.currentMessage.wParam = wParam;
     state.currentMessage.lParam = lParam;
     ++state.dispatchDepth;
-    LRESULT result = 0;
-    // No exception may unwind through the system's code that called us.
+}
+
+CMessageScope::~CMessageScope()
+{
+    ThreadState& state = State();
+    if (--state.dispatchDepth == 0)
+        state.temporary.clear();
+    state.currentMessage = m_saved;
+}
+
+void AfxReportException()
+{
     try {
-        result = wnd->WindowProc(msg, wParam, lParam);
+        throw;
     } catch (const CMemoryException&) {
         AfxMessageBox("Out of memory.", MB_OK | MB_ICONHAND);
     } catch (const std::exception& error) {
         AfxMessageBox(error.what(), MB_OK | MB_ICONHAND);
+    } catch (...) {
+        AfxMessageBox("Unexpected error.", MB_OK | MB_ICONHAND);
     }
-    if (msg == WM_NCDESTROY && wnd->m_hWnd == hwnd) {
-        wnd->m_pfnSuper = nullptr;
-        wnd->Detach();
-        wnd->PostNcDestroy();
-    }
-    if (--state.dispatchDepth == 0)
-        state.temporary.clear();
-    state.currentMessage = saved;
-    return result;
+}
+
+LRESULT AfxCallWndProc(CWnd* wnd, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return AfxHandleMessage(hwnd, msg, wParam, lParam, [=] {
+        LRESULT result = wnd->WindowProc(msg, wParam, lParam);
+        if (msg == WM_NCDESTROY && wnd->m_hWnd == hwnd) {
+            wnd->m_pfnSuper = nullptr;
+            wnd->Detach();
+            wnd->PostNcDestroy();
+        }
+        return result;
+    });
 }
 
 LRESULT CALLBACK AfxWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -348,4 +280,13 @@ LPCSTR AfxRegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH background, H
         }
     }
     return inserted.first->c_str();
+}
+
+BOOL AfxRegisterNamedClass(LPCSTR name)
+{
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = AfxWndProc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = name;
+    return ::RegisterClassA(&wc) || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }

@@ -1,11 +1,13 @@
-// CWnd: the framework object of one window, with message-map dispatch.
+// CWnd, the framework object of one window with message-map dispatch; CDataExchange, one
+// exchange of dialog data; CMessageScope, the prologue of every window procedure of the framework.
 #pragma once
+#include "CmdTarget.h"
 #include "Dc.h"
-#include "MessageMap.h"
-#include "Object.h"
 #include "String.h"
 
-class CWnd : public CObject {
+class CDataExchange;
+
+class CWnd : public CCmdTarget {
     DECLARE_DYNAMIC(CWnd)
 public:
     CWnd() = default;
@@ -26,7 +28,6 @@ public:
     // Routes an existing window's messages through this object's message map first.
     BOOL SubclassWindow(HWND wnd);
     BOOL SubclassDlgItem(UINT id, CWnd* parent);
-    HWND UnsubclassWindow();
 
     BOOL CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
                   const RECT& rect, CWnd* parent, UINT id);
@@ -54,19 +55,14 @@ public:
     void GetClientRect(LPRECT rc) const { ::GetClientRect(m_hWnd, rc); }
     void GetWindowRect(LPRECT rc) const { ::GetWindowRect(m_hWnd, rc); }
     void ScreenToClient(LPRECT rc) const { ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(rc), 2); }
-    void ClientToScreen(LPPOINT pt) const { ::ClientToScreen(m_hWnd, pt); }
     BOOL SetWindowPos(HWND after, int x, int y, int cx, int cy, UINT flags)
     {
         return ::SetWindowPos(m_hWnd, after, x, y, cx, cy, flags);
     }
     BOOL ShowWindow(int cmd) { return ::ShowWindow(m_hWnd, cmd); }
-    BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
-    BOOL IsZoomed() const { return ::IsZoomed(m_hWnd); }
     BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
-    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE)); }
-    DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_EXSTYLE)); }
     BOOL ModifyStyle(DWORD remove, DWORD add, UINT flags = 0);
 
     void SetWindowText(LPCSTR text) { ::SetWindowTextA(m_hWnd, text); }
@@ -90,7 +86,6 @@ public:
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse) { return ::SetTimer(m_hWnd, id, elapse, nullptr); }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
     CWnd* SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
-    static CWnd* GetFocus() { return FromHandle(::GetFocus()); }
     CWnd* SetCapture() { return FromHandle(::SetCapture(m_hWnd)); }
     HMENU GetSystemMenu(BOOL revert) const { return ::GetSystemMenu(m_hWnd, revert); }
 
@@ -107,25 +102,57 @@ public:
     LRESULT Default();
 
 protected:
-    friend class CDataExchange;
-    virtual void DoDataExchange(class CDataExchange* dx);
-    virtual BOOL OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    virtual void DoDataExchange(CDataExchange* dx);
+    // Commands and notifications are found by their code and control id as well.
+    BOOL OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
     virtual void PostNcDestroy() {}
-
-    static const AFX_MSGMAP* GetThisMessageMap();
-    virtual const AFX_MSGMAP* GetMessageMap() const;
 
     WNDPROC m_pfnSuper = nullptr;
 
 private:
     friend LRESULT AfxCallWndProc(CWnd* wnd, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    const AFX_MSGMAP_ENTRY* FindEntry(UINT msg, UINT code, UINT id) const;
-    LRESULT Dispatch(const AFX_MSGMAP_ENTRY& entry, WPARAM wParam, LPARAM lParam);
+};
+
+class CDataExchange {
+public:
+    CDataExchange(CWnd* dialog, BOOL saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+    CWnd* m_pDlgWnd;
+    BOOL m_bSaveAndValidate;
 };
 
 // The message being dispatched on this thread (window, message, wParam, lParam, ...).
 MSG& AfxGetCurrentMessage();
+
+// For its lifetime the message is the thread's current one, which Default() hands on; the
+// temporary window objects made meanwhile go when the outermost message returns.
+class CMessageScope {
+public:
+    CMessageScope(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    ~CMessageScope();
+    CMessageScope(const CMessageScope&) = delete;
+    CMessageScope& operator=(const CMessageScope&) = delete;
+
+private:
+    MSG m_saved;
+};
+
+// Reports the exception being handled in a message box; for use in a catch block only.
+void AfxReportException();
+
+// Every window procedure of the framework handles its message through here: the message is
+// current while `handle` runs, and no exception crosses into the system's code that called.
+template <class Handle>
+LRESULT AfxHandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, Handle&& handle)
+{
+    CMessageScope scope(hwnd, msg, wParam, lParam);
+    try {
+        return handle();
+    } catch (...) {
+        AfxReportException();
+        return 0;
+    }
+}
 
 LRESULT CALLBACK AfxWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT AfxCallWndProc(CWnd* wnd, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -133,3 +160,5 @@ LRESULT AfxCallWndProc(CWnd* wnd, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 // Registers (once) a class whose windows are dispatched to their CWnd; returns its name.
 LPCSTR AfxRegisterWndClass(UINT classStyle, HCURSOR cursor = nullptr, HBRUSH background = nullptr,
                            HICON icon = nullptr);
+// The same under a name of the caller's choosing, with no style, cursor, brush or icon.
+BOOL AfxRegisterNamedClass(LPCSTR name);

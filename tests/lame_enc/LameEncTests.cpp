@@ -18,7 +18,7 @@ struct Output {
     std::string mp3 = "";
 };
 
-#define ENTRY(type, name) const auto name = reinterpret_cast<type>(GetProcAddress(dll, #name))
+#define ENTRY(type, name) const auto name = reinterpret_cast<type>(reinterpret_cast<void (*)()>(GetProcAddress(dll, #name)))
 
 // Catches files a player cannot decode or gets with the wrong length, channels or tones (the
 // tag gives the exact length back), also from two streams fed in turn as in Alone mode.
