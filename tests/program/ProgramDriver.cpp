@@ -140,3 +140,27 @@ std::vector<std::string> CProgramDriver::DismissBoxes(DWORD quietMs) const
     }
     return texts;
 }
+
+std::vector<COLORREF> CProgramDriver::Pixels(int id, RECT* where) const
+{
+    RECT rc;
+    GetWindowRect(id ? GetDlgItem(m_hDialog, id) : m_hDialog, &rc);
+    const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
+    std::vector<COLORREF> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + width * height);
+    for (COLORREF& pixel : pixels) // 0x00RRGGBB in the DIB
+        pixel = RGB(GetBValue(pixel), GetGValue(pixel), GetRValue(pixel));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (where)
+        *where = rc;
+    return pixels;
+}

@@ -37,6 +37,9 @@ public:
     // Answers every message box that shows until none has come for quietMs; their texts in order.
     std::vector<std::string> DismissBoxes(DWORD quietMs) const;
 
+    // What the screen shows of control `id` (or of the dialog's whole window for 0), row by row.
+    std::vector<COLORREF> Pixels(int id, RECT* where = nullptr) const;
+
 private:
     PROCESS_INFORMATION m_process{};
     HWND m_hDialog = nullptr;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <fstream>
+#include <functional>
 
 namespace {
 
@@ -24,12 +25,17 @@ protected:
             DeleteFileA((InstallFolder() + "\\" + name).c_str());
     }
 
-    // Records for about `ms`; the seconds between the clicks on Record and on Stop.
-    double Record(DWORD ms, bool stop = true)
+    // Records for about `ms`, or longer while `midway` waits for something on screen; the
+    // seconds between the clicks on Record and on Stop.
+    double Record(DWORD ms, bool stop = true, const std::function<void()>& midway = nullptr)
     {
         m_program.Click(IDC_RECORD);
         DWORD start = GetTickCount();
-        Sleep(ms); // the length of the recording, not a wait for an event
+        Sleep(ms / 2); // the length of the recording, not a wait for an event
+        if (midway)
+            midway();
+        for (DWORD elapsed; (elapsed = GetTickCount() - start) < ms;)
+            Sleep(ms - elapsed);
         double seconds = (GetTickCount() - start) / 1000.0;
         if (stop) {
             m_program.Click(IDC_STOP);
@@ -58,6 +64,20 @@ protected:
         std::ofstream(folder + "\\expect.txt") << lines;
     }
 
+    // Whether the view shows the green trace in its Left and its Right half.
+    bool WaitForWaveInBothBands() const
+    {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 3000; Sleep(100)) {
+            RECT rc;
+            std::vector<COLORREF> pixels = m_program.Pixels(IDC_WAVE_VIEW, &rc);
+            auto half = pixels.begin() + pixels.size() / 2;
+            if (std::count(pixels.begin(), half, RGB(0, 255, 0)) > rc.right - rc.left &&
+                std::count(half, pixels.end(), RGB(0, 255, 0)) > rc.right - rc.left)
+                return true;
+        }
+        return false;
+    }
+
     CProgramDriver m_program;
 };
 
@@ -74,7 +94,9 @@ TEST_F(Recording, EachModeKeepsItsChannelsToTheEnd)
         ClearOutputs();
         ASSERT_TRUE(m_program.Start());
         m_program.Click(mode.mode);
-        double seconds = Record(2000);
+        double seconds = Record(2000, true, [&] {
+            EXPECT_TRUE(mode.mode != IDC_STEREO || WaitForWaveInBothBands()) << "no waveform drawn in the view";
+        });
         CloseProgram();
         // The sound server may start delivering late on a first recording.
         std::string lines = mode.lines;

@@ -3,8 +3,67 @@
 #include "res/resource.h"
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include <set>
 
 namespace {
+
+// Every colour of one of the skin's images, as the screen shows it.
+std::set<COLORREF> SkinColours(const char* image)
+{
+    std::string path = InstallFolder() + "\\skin\\orvane\\" + image;
+    HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    BITMAP bm{};
+    GetObject(bitmap, sizeof bm, &bm);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), bm.bmWidth, bm.bmHeight, 1, 32, BI_RGB};
+    std::vector<DWORD> bits(static_cast<size_t>(bm.bmWidth) * bm.bmHeight);
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, bm.bmHeight, bits.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(bitmap);
+    std::set<COLORREF> colours;
+    for (DWORD pixel : bits)
+        colours.insert(RGB(GetBValue(pixel), GetGValue(pixel), GetRValue(pixel)));
+    return colours;
+}
+
+// The share of `pixels` whose colour is one of `colours`.
+double ShareOf(const std::vector<COLORREF>& pixels, const std::set<COLORREF>& colours)
+{
+    size_t n = 0;
+    for (COLORREF pixel : pixels)
+        n += colours.count(pixel);
+    return pixels.empty() ? 0 : static_cast<double>(n) / pixels.size();
+}
+
+// Catches: the skin not applied to the real program as a user sees it: a system caption or
+// square corners, system push buttons.
+TEST(Startup, ShowsItsFrameAndButtonsInTheSkin)
+{
+    CProgramDriver program;
+    ASSERT_TRUE(program.Start());
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_NE(ERROR, GetWindowRgn(program.MainDialog(), region)) << "the frame has no region";
+    EXPECT_FALSE(PtInRegion(region, 0, 0)) << "the caption's corner is not cut away";
+    DeleteObject(region);
+    const std::set<COLORREF> top = SkinColours("top.bmp"), button = SkinColours("button.bmp");
+    double captionShare = 0, buttonShare = 0;
+    // Polled: the window may show before it has painted.
+    for (DWORD start = GetTickCount(); (captionShare < 0.95 || buttonShare < 0.7) && GetTickCount() - start < 5000;
+         Sleep(100)) {
+        RECT rc;
+        std::vector<COLORREF> window = program.Pixels(0, &rc), caption;
+        const int width = rc.right - rc.left;
+        // A band of the caption right of the title and left of the close button.
+        for (int y = 2; y < 20; ++y)
+            caption.insert(caption.end(), window.begin() + y * width + width / 2,
+                           window.begin() + y * width + width - 60);
+        captionShare = ShareOf(caption, top);
+        buttonShare = ShareOf(program.Pixels(IDC_PLAY), button);
+    }
+    EXPECT_GT(captionShare, 0.95) << "the caption is not drawn from the skin";
+    EXPECT_GT(buttonShare, 0.7) << "Play is not a skinned button";
+}
 
 // Catches: a dialog that does not show, a control missing or mislabelled, a volume written
 // back as the slider's minimum, Esc that does not end the program.
