@@ -20,21 +20,3 @@ std::vector<std::string> CapturedMessageBoxes::Texts() const
         texts.push_back(message.text);
     return texts;
 }
-
-CapturedTrace::CapturedTrace()
-{
-    m_previous = AfxSetTraceSink([this](const char* text) { lines.push_back(text); });
-}
-
-CapturedTrace::~CapturedTrace()
-{
-    AfxSetTraceSink(m_previous);
-}
-
-std::string CapturedTrace::All() const
-{
-    std::string all;
-    for (const std::string& line : lines)
-        all += line;
-    return all;
-}

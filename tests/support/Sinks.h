@@ -1,4 +1,4 @@
-// Test helpers that capture what the user would see: message boxes and trace lines.
+// Test helpers: message boxes captured instead of shown, and a bounded message pump.
 #pragma once
 #include "framework/Afx.h"
 #include <string>
@@ -21,18 +21,6 @@ public:
 
 private:
     MessageBoxSink m_previous;
-};
-
-// While alive, every trace line is recorded instead of written to the debugger.
-class CapturedTrace {
-public:
-    CapturedTrace();
-    ~CapturedTrace();
-    std::string All() const;
-    std::vector<std::string> lines;
-
-private:
-    TraceSink m_previous;
 };
 
 // Dispatches posted and sent messages until `done` holds or about `timeoutMs` have passed.
