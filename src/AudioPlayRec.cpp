@@ -26,6 +26,8 @@ BEGIN_MESSAGE_MAP(CAudioPlayRec, CWnd)
     ON_WM_ERASEBKGND()
     ON_WM_SETCURSOR()
     ON_WM_TIMER()
+    ON_MESSAGE(kShowMessage, OnShowMessage)
+    ON_MESSAGE_RANGE(MM_WOM_OPEN, MM_MOM_DONE, OnDeviceEvent)
 END_MESSAGE_MAP()
 
 CAudioPlayRec::CAudioPlayRec()
@@ -314,22 +316,16 @@ void CAudioPlayRec::AddInputBufferToQueue(int i)
     ++m_nQueued;
 }
 
-LRESULT CAudioPlayRec::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+// Device events are handled in the window's own procedure rather than before dispatch, so
+// that those arriving during a message box or a window drag are not lost.
+LRESULT CAudioPlayRec::OnDeviceEvent(UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == kShowMessage) {
-        ShowPendingMessage();
-        return 0;
-    }
-    // Device events are handled here rather than before dispatch, so that those arriving
-    // during a message box or a window drag are not lost.
-    if (msg >= MM_WOM_OPEN && msg <= MM_MOM_DONE) {
-        ++m_nHandling;
-        OnDeviceMessage(msg, wParam, lParam);
-        --m_nHandling;
-        if (m_pfnCallback)
-            m_pfnCallback(msg, m_pUser);
-    }
-    return CWnd::WindowProc(msg, wParam, lParam);
+    ++m_nHandling;
+    OnDeviceMessage(msg, wParam, lParam);
+    --m_nHandling;
+    if (m_pfnCallback)
+        m_pfnCallback(msg, m_pUser);
+    return Default();
 }
 
 void CAudioPlayRec::OnDeviceMessage(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -600,11 +596,12 @@ void CAudioPlayRec::ShowMessage(const CString& strText)
     PostMessage(kShowMessage);
 }
 
-void CAudioPlayRec::ShowPendingMessage()
+LRESULT CAudioPlayRec::OnShowMessage(WPARAM, LPARAM)
 {
     if (m_pendingMessages.empty())
-        return;
+        return 0;
     CString strText = m_pendingMessages.front();
     m_pendingMessages.pop_front();
     AfxMessageBox(strText);
+    return 0;
 }

@@ -56,10 +56,10 @@ public:
     void SetBkColor(COLORREF cr);
 
 protected:
-    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     BOOL OnEraseBkgnd(CDC* pDC);
     BOOL OnSetCursor(CWnd* pWnd, UINT nHitTest, UINT message);
     void OnTimer(UINT_PTR nIDEvent);
+    LRESULT OnDeviceEvent(UINT msg, WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
 private:
@@ -88,7 +88,7 @@ private:
     // Shows a box at once, or, while a device message or timer is handled, from a message of
     // its own once the engine is consistent again: no device handler runs inside another.
     void ShowMessage(const CString& strText);
-    void ShowPendingMessage();
+    LRESULT OnShowMessage(WPARAM, LPARAM);
 
     // Outputs.
     BOOL OpenWaveOutput(int nChannel, LPCSTR pszFileName);

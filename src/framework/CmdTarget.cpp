@@ -29,6 +29,8 @@ BOOL CCmdTarget::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* resul
 {
     const AFX_MSGMAP_ENTRY* entry = FindEntry(msg, 0, 0);
     if (!entry)
+        entry = FindEntry(AFX_MESSAGE_RANGE, 0, msg);
+    if (!entry)
         return FALSE;
     *result = entry->pfn(this, wParam, lParam);
     return TRUE;

@@ -70,6 +70,12 @@ protected:                                            \
     AFX_ENTRY(msg, 0, 0, 0, ret, params, fn, return AfxResultOf((self->*handler) args);)
 
 #define ON_MESSAGE(msg, fn) AFX_VALUE(msg, LRESULT, fn, (WPARAM, LPARAM), (wParam, lParam))
+// A range of messages is one entry, found with the message as its id; the handler is told
+// which message came.
+const UINT AFX_MESSAGE_RANGE = 0xFFFFFFFF;
+#define ON_MESSAGE_RANGE(first, last, fn)                                                 \
+    AFX_ENTRY(AFX_MESSAGE_RANGE, 0, first, last, LRESULT, (UINT, WPARAM, LPARAM), fn,     \
+              return (self->*handler)(AfxGetCurrentMessage().message, wParam, lParam);)
 #define ON_MESSAGE_VV(msg, fn) AFX_VOID(msg, fn, (), ())
 #define ON_MOUSE_MESSAGE(msg, fn) \
     AFX_VOID(msg, fn, (UINT, CPoint), (static_cast<UINT>(wParam), AfxPointFrom(lParam)))

@@ -26,6 +26,7 @@ protected:
     void OnKeyDown(UINT ch, UINT repeat, UINT flags) { log += "key" + Text(ch, repeat, flags); }
     void OnRange(UINT id) { log += "range" + Text(static_cast<LONG>(id)); }
     void OnSelChange() { log += "selchange"; }
+    LRESULT OnDevice(UINT msg, WPARAM wParam, LPARAM) { return log += "device" + Text(msg - MM_WOM_OPEN, static_cast<LONG>(wParam)), 9; }
     void OnReleased(NMHDR* header, LRESULT* result) { log += "released" + Text(static_cast<LONG>(header->idFrom)), *result = 77; }
     BOOL OnEraseBkgnd(CDC* dc) { return log += "erase" + Text(dc->GetSafeHdc() != nullptr), 5; }
     void OnOuter() { log += "outer ", SendMessage(WM_NESTED, 2, 20), Default(); }
@@ -41,6 +42,7 @@ BEGIN_MESSAGE_MAP(CRecorderWnd, CWnd)
     ON_WM_ERASEBKGND()
     ON_CONTROL_RANGE(BN_CLICKED, 10, 12, OnRange)
     ON_CBN_SELCHANGE(20, OnSelChange)
+    ON_MESSAGE_RANGE(MM_WOM_OPEN, MM_WIM_DATA, OnDevice)
     ON_NOTIFY(NM_RELEASEDCAPTURE, 30, OnReleased)
     ON_MESSAGE_VV(WM_OUTER, OnOuter)
     ON_MESSAGE_VV(WM_NESTED, OnNested)
@@ -74,6 +76,8 @@ TEST(MessageMap, EachMessageReachesItsHandlerCracked)
         {WM_COMMAND, MAKEWPARAM(20, CBN_SELENDOK), 0, "", 0},
         {WM_NOTIFY, 30, reinterpret_cast<LPARAM>(&header), "released 30", 77},
         {WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0, "erase 1", 5},
+        {MM_WIM_DATA, 4, 0, "device 4005", 9},
+        {MM_WIM_DATA + 1, 4, 0, "", 0},
     };
     for (const auto& row : rows) {
         wnd.log.clear();
