@@ -107,11 +107,12 @@ TEST_F(Recording, EachModeKeepsItsChannelsToTheEnd)
 }
 
 // Catches: the file dialog moving the current folder (recordings written beside the played
-// file), and playback that stops short.
+// file), and playback that stops short or plays another program's stereo 44.1 kHz file at the
+// wrong rate (the tone would leave its band).
 TEST_F(Recording, PlayFromAnotherFolderIsHeardWholeAndTheNextRecordingStaysHome)
 {
     CHostDir other;
-    ASSERT_EQ(0, RunHost(other, "sox -n -r 22050 -c 1 -b 16 beep.wav synth 1.5 sine 1000 gain -3 && "
+    ASSERT_EQ(0, RunHost(other, "sox -n -r 44100 -c 2 -b 16 beep.wav synth 1.5 sine 1000 gain -3 && "
                                 "(parec -d korvalin_out.monitor --latency-msec=10 --file-format=wav heard.wav & "
                                 "echo $! >parec.pid)"));
     ASSERT_TRUE(m_program.Start());
