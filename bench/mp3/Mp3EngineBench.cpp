@@ -75,8 +75,8 @@ private:
     {
         WAVEHDR* header = m_queue.front();
         m_queue.pop_front();
-        header->dwBytesRecorded = std::min(cb, header->dwBufferLength);
-        if (header->dwBytesRecorded)
+        header->dwBytesRecorded = pData ? std::min(cb, header->dwBufferLength) : 0;
+        if (pData)
             std::memcpy(header->lpData, pData, header->dwBytesRecorded);
         header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
         return header;

@@ -147,7 +147,7 @@ std::vector<COLORREF> CProgramDriver::Pixels(int id, RECT* where) const
     GetWindowRect(id ? GetDlgItem(m_hDialog, id) : m_hDialog, &rc);
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
     BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);

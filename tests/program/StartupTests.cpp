@@ -15,7 +15,7 @@ std::set<COLORREF> SkinColours(const char* image)
     BITMAP bm{};
     GetObject(bitmap, sizeof bm, &bm);
     BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), bm.bmWidth, bm.bmHeight, 1, 32, BI_RGB};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), bm.bmWidth, bm.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     std::vector<DWORD> bits(static_cast<size_t>(bm.bmWidth) * bm.bmHeight);
     HDC screen = GetDC(nullptr);
     GetDIBits(screen, bitmap, 0, bm.bmHeight, bits.data(), &info, DIB_RGB_COLORS);
