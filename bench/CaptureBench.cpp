@@ -17,17 +17,17 @@
 
 namespace {
 
-const DWORD kBlock = 4096;
-const DWORD kBytesPerSecond = 22050 * 4;
+const DWORD BLOCK_BYTES = 4096;
+const DWORD BYTES_PER_SECOND = 22050 * 4;
 // Drawing is slow enough to time over three minutes; the file path needs twenty. Quick
 // mode (CI) runs the same paths over a twentieth of that.
-const double kScale = std::getenv("KORVALIN_BENCH_QUICK") ? 0.05 : 1;
-const double kDrawnSeconds = 180 * kScale;
-const double kWrittenSeconds = 1200 * kScale;
+const double SCALE = std::getenv("KORVALIN_BENCH_QUICK") ? 0.05 : 1;
+const double DRAWN_SECONDS = 180 * SCALE;
+const double WRITTEN_SECONDS = 1200 * SCALE;
 
 int Blocks(double seconds)
 {
-    return static_cast<int>(seconds * kBytesPerSecond / kBlock);
+    return static_cast<int>(seconds * BYTES_PER_SECOND / BLOCK_BYTES);
 }
 
 bool g_countAllocations = false;
@@ -52,12 +52,12 @@ std::string TempFile(const char* name)
 
 double CopyReference(const std::string& path, int nBlocks)
 {
-    std::vector<char> source(kBlock, 1), copy(kBlock);
+    std::vector<char> source(BLOCK_BYTES, 1), copy(BLOCK_BYTES);
     double start = CpuSeconds();
     FILE* file = fopen(path.c_str(), "wb");
     for (int i = 0; i < nBlocks; ++i) {
-        memcpy(copy.data(), source.data(), kBlock);
-        fwrite(copy.data(), 1, kBlock, file);
+        memcpy(copy.data(), source.data(), BLOCK_BYTES);
+        fwrite(copy.data(), 1, BLOCK_BYTES, file);
     }
     fclose(file);
     double cpu = CpuSeconds() - start;
@@ -72,7 +72,7 @@ public:
     MMRESULT waveInOpen(HWAVEIN* handle, UINT, const WAVEFORMATEX*, DWORD_PTR callback, DWORD_PTR, DWORD) override
     {
         m_hWindow = reinterpret_cast<HWND>(callback);
-        *handle = kHandle;
+        *handle = DEVICE_HANDLE;
         return MMSYSERR_NOERROR;
     }
     MMRESULT waveInClose(HWAVEIN) override { return MMSYSERR_NOERROR; }
@@ -105,11 +105,11 @@ public:
         m_queue.erase(m_queue.begin());
         header->dwBytesRecorded = cbRecorded;
         header->dwFlags |= WHDR_DONE;
-        SendMessageA(m_hWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(kHandle), reinterpret_cast<LPARAM>(header));
+        SendMessageA(m_hWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(DEVICE_HANDLE), reinterpret_cast<LPARAM>(header));
     }
 
 private:
-    HWAVEIN const kHandle = reinterpret_cast<HWAVEIN>(0x1001);
+    HWAVEIN const DEVICE_HANDLE = reinterpret_cast<HWAVEIN>(0x1001);
     HWND m_hWindow = nullptr;
     // Reserved up front: a deque would allocate as it cycles and be counted as the engine's.
     std::vector<WAVEHDR*> m_queue;
@@ -119,13 +119,13 @@ private:
 // each block: the two ways a full disk is seen by the write that meets it.
 double MmioWrite(const std::string& path, int nBlocks, bool bFlushEach)
 {
-    std::vector<char> block(kBlock, 1);
+    std::vector<char> block(BLOCK_BYTES, 1);
     std::string name = path;
     double start = CpuSeconds();
     HMMIO hmmio = mmioOpenA(name.data(), nullptr,
                             MMIO_CREATE | MMIO_WRITE | MMIO_EXCLUSIVE | (bFlushEach ? MMIO_ALLOCBUF : 0));
     for (int i = 0; i < nBlocks; ++i) {
-        if (mmioWrite(hmmio, block.data(), kBlock) != static_cast<LONG>(kBlock) ||
+        if (mmioWrite(hmmio, block.data(), BLOCK_BYTES) != static_cast<LONG>(BLOCK_BYTES) ||
             (bFlushEach && mmioFlush(hmmio, 0) != MMSYSERR_NOERROR)) {
             fprintf(stderr, "capture bench: mmio write failed\n");
             exit(1);
@@ -143,21 +143,21 @@ double Capture(HWND host, bool draw, const std::string& path, int nBlocks, long*
     CFullSpeedDevice device;
     CAudioPlayRec engine;
     CRect rc(0, 0, 400, 200);
-    if (!engine.Initialize(0, kBlock, host, draw ? &rc : nullptr, nullptr, nullptr) ||
+    if (!engine.Initialize(0, BLOCK_BYTES, host, draw ? &rc : nullptr, nullptr, nullptr) ||
         !engine.StartRecord(CHANNEL_STEREO, 22050, 16) || !engine.OpenOutputFile(0, path.c_str())) {
         fprintf(stderr, "capture bench: the engine did not start\n");
         exit(1);
     }
     // A 441 Hz tone at half scale, so the view draws a real trace.
-    std::vector<SHORT> tone(kBlock / 2);
+    std::vector<SHORT> tone(BLOCK_BYTES / 2);
     for (size_t i = 0; i < tone.size(); ++i)
         tone[i] = static_cast<SHORT>(16000 * sin(2 * 3.14159265 * 441 * static_cast<double>(i / 2) / 22050));
     double start = CpuSeconds();
     g_allocations = 0;
     g_countAllocations = true;
     for (int i = 0; i < nBlocks; ++i) {
-        memcpy(device.Next()->lpData, tone.data(), kBlock);
-        device.Return(kBlock);
+        memcpy(device.Next()->lpData, tone.data(), BLOCK_BYTES);
+        device.Return(BLOCK_BYTES);
     }
     g_countAllocations = false;
     *allocations = g_allocations;
@@ -194,7 +194,7 @@ int main()
     CWnd host;
     host.CreateEx(0, AfxRegisterWndClass(0), "bench", WS_POPUP | WS_VISIBLE, CRect(0, 0, 440, 240), nullptr, 0);
     const std::string path = TempFile("korvalin-bench.wav");
-    const int nDrawn = Blocks(kDrawnSeconds), nWritten = Blocks(kWrittenSeconds);
+    const int nDrawn = Blocks(DRAWN_SECONDS), nWritten = Blocks(WRITTEN_SECONDS);
     // Warm the file cache and the code paths first.
     long allocations;
     Capture(host, true, path, 100, &allocations);
@@ -215,12 +215,12 @@ int main()
     printf("capture_mmio_unbuffered_vs_copy_ratio %.2f ratio\n", unbuffered / reference);
     printf("capture_mmio_flush_vs_copy_ratio %.2f ratio\n", flushed / reference);
     printf("capture_wav_vs_copy_ratio %.2f ratio\n", wav / reference);
-    printf("capture_draw_xrealtime %.1f x\n", kDrawnSeconds / drawn);
+    printf("capture_draw_xrealtime %.1f x\n", DRAWN_SECONDS / drawn);
     printf("capture_allocs_per_block %.3f allocations\n",
            static_cast<double>(wavAllocations + drawAllocations) / (nWritten + nDrawn));
     fprintf(stderr,
             "capture bench: CPU s for %.0f s of stereo: copy %.3f, wav %.3f, mmio unbuffered %.3f, mmio flushed %.3f; "
             "for %.0f s: wav+view %.3f\n",
-            kWrittenSeconds, reference, wav, unbuffered, flushed, kDrawnSeconds, drawn);
+            WRITTEN_SECONDS, reference, wav, unbuffered, flushed, DRAWN_SECONDS, drawn);
     return 0;
 }

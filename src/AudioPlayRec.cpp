@@ -8,11 +8,11 @@
 
 namespace {
 
-const DWORD kFinishPauseMs = 10;
-const UINT kShowMessage = WM_APP + 1;
+const DWORD FINISH_PAUSE_MS = 10;
+const UINT SHOW_MESSAGE = WM_APP + 1;
 
-const COLORREF kWaveColor = RGB(0, 255, 0);
-const COLORREF kCenterColor = RGB(128, 64, 0);
+const COLORREF WAVE_COLOR = RGB(0, 255, 0);
+const COLORREF CENTER_COLOR = RGB(128, 64, 0);
 
 BOOL EndsWith(const CString& str, const char* suffix)
 {
@@ -26,7 +26,7 @@ BEGIN_MESSAGE_MAP(CAudioPlayRec, CWnd)
     ON_WM_ERASEBKGND()
     ON_WM_SETCURSOR()
     ON_WM_TIMER()
-    ON_MESSAGE(kShowMessage, OnShowMessage)
+    ON_MESSAGE(SHOW_MESSAGE, OnShowMessage)
     ON_MESSAGE_RANGE(MM_WOM_OPEN, MM_MOM_DONE, OnDeviceEvent)
 END_MESSAGE_MAP()
 
@@ -60,8 +60,8 @@ BOOL CAudioPlayRec::Initialize(UINT nDevice, DWORD dwBufferSize, HWND hParent, c
     if (!m_hWnd && !CreateView(hParent, pRect))
         return FALSE;
     if (hParent && pRect) {
-        m_penWave.CreatePen(PS_SOLID, 0, kWaveColor);
-        m_penCenter.CreatePen(PS_SOLID, 2, kCenterColor);
+        m_penWave.CreatePen(PS_SOLID, 0, WAVE_COLOR);
+        m_penCenter.CreatePen(PS_SOLID, 2, CENTER_COLOR);
     }
     m_nStatus = STATUS_IDLE;
     return TRUE;
@@ -450,7 +450,7 @@ void CAudioPlayRec::Stop()
     if (nStatus != STATUS_PLAYING && nStatus != STATUS_RECORDING)
         return;
     m_nStatus = STATUS_STOPPING;
-    SetTimer(nStatus == STATUS_PLAYING ? kPlayTimer : kRecordTimer, kFallbackMs);
+    SetTimer(nStatus == STATUS_PLAYING ? PLAY_TIMER : RECORD_TIMER, FALLBACK_MS);
     Invalidate();
     if (nStatus == STATUS_RECORDING) {
         ResetInput();
@@ -471,11 +471,11 @@ void CAudioPlayRec::ResetInput()
 void CAudioPlayRec::OnTimer(UINT_PTR nIDEvent)
 {
     ++m_nHandling;
-    if (nIDEvent == kRecordTimer) {
-        KillTimer(kRecordTimer);
+    if (nIDEvent == RECORD_TIMER) {
+        KillTimer(RECORD_TIMER);
         FinishRecord();
-    } else if (nIDEvent == kPlayTimer) {
-        KillTimer(kPlayTimer);
+    } else if (nIDEvent == PLAY_TIMER) {
+        KillTimer(PLAY_TIMER);
         FinishPlay();
     }
     --m_nHandling;
@@ -487,12 +487,12 @@ void CAudioPlayRec::FinishRecord()
     if (!m_hWaveIn || (m_nStatus != STATUS_RECORDING && m_nStatus != STATUS_STOPPING))
         return;
     // A fallback timer left over would end the next recording early.
-    KillTimer(kRecordTimer);
+    KillTimer(RECORD_TIMER);
     if (m_nStatus == STATUS_RECORDING)
         ResetInput();
     // Buffers still out: what the reset handed back, before their messages arrive.
     if (m_nQueued > 0) {
-        AudioServices().Sleep(kFinishPauseMs);
+        AudioServices().Sleep(FINISH_PAUSE_MS);
         WriteReturnedBlocks();
     }
     // Taken now, so that the messages of those buffers find no device.
@@ -593,7 +593,7 @@ void CAudioPlayRec::ShowMessage(const CString& strText)
         return;
     }
     m_pendingMessages.push_back(strText);
-    PostMessage(kShowMessage);
+    PostMessage(SHOW_MESSAGE);
 }
 
 LRESULT CAudioPlayRec::OnShowMessage(WPARAM, LPARAM)

@@ -63,9 +63,9 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    static constexpr UINT_PTR kRecordTimer = 1;
-    static constexpr UINT_PTR kPlayTimer = 2;
-    static constexpr UINT kFallbackMs = 1000;
+    static constexpr UINT_PTR RECORD_TIMER = 1;
+    static constexpr UINT_PTR PLAY_TIMER = 2;
+    static constexpr UINT FALLBACK_MS = 1000;
 
     // Capture and the buffer queue.
     void SetWaveFormat(int nChannelMode, DWORD nSamplesPerSec, WORD wBitsPerSample);

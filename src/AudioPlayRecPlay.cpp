@@ -8,13 +8,13 @@
 
 namespace {
 
-const DWORD kMaxSampleRate = 384000;
+const DWORD MAX_SAMPLE_RATE = 384000;
 
 BOOL IsPlayableFormat(const WAVEFORMATEX& wfx)
 {
     return wfx.wFormatTag == WAVE_FORMAT_PCM && (wfx.nChannels == 1 || wfx.nChannels == 2) &&
            (wfx.wBitsPerSample == 8 || wfx.wBitsPerSample == 16) && wfx.nSamplesPerSec > 0 &&
-           wfx.nSamplesPerSec <= kMaxSampleRate && wfx.nBlockAlign == wfx.nChannels * wfx.wBitsPerSample / 8;
+           wfx.nSamplesPerSec <= MAX_SAMPLE_RATE && wfx.nBlockAlign == wfx.nChannels * wfx.wBitsPerSample / 8;
 }
 
 } // namespace
@@ -117,14 +117,14 @@ void CAudioPlayRec::ArmPlayFallback()
 {
     ULONGLONG cbQueued = static_cast<ULONGLONG>(m_nQueued) * m_dwBufferSize;
     ULONGLONG msQueued = cbQueued * 1000 / std::max<DWORD>(m_wfx.nAvgBytesPerSec, 1);
-    SetTimer(kPlayTimer, static_cast<UINT>(std::min<ULONGLONG>(msQueued, 60000)) + kFallbackMs);
+    SetTimer(PLAY_TIMER, static_cast<UINT>(std::min<ULONGLONG>(msQueued, 60000)) + FALLBACK_MS);
 }
 
 void CAudioPlayRec::FinishPlay()
 {
     if (!m_hWaveOut || (m_nStatus != STATUS_PLAYING && m_nStatus != STATUS_STOPPING))
         return;
-    KillTimer(kPlayTimer);
+    KillTimer(PLAY_TIMER);
     MMRESULT mmr = ReleaseOutputDevice(std::exchange(m_hWaveOut, nullptr));
     CloseWaveForRead();
     m_nStatus = STATUS_IDLE;

@@ -5,9 +5,9 @@
 
 namespace {
 
-const COLORREF kLabelColor = RGB(255, 255, 0);
-const COLORREF kDeviceNameColor = RGB(128, 255, 255);
-const COLORREF kBorderColor = RGB(128, 64, 0);
+const COLORREF LABEL_COLOR = RGB(255, 255, 0);
+const COLORREF DEVICE_NAME_COLOR = RGB(128, 255, 255);
+const COLORREF BORDER_COLOR = RGB(128, 64, 0);
 
 // A 16-bit sample, or an 8-bit one moved to the same scale.
 int SampleAt(const BYTE* pSamples, DWORD i, WORD wBitsPerSample)
@@ -69,7 +69,7 @@ void CAudioPlayRec::DrawChannelBand(CDC* pDC, BOOL bLeft)
     CRect rc = GetChannelRect(bLeft);
     pDC->FillRect(rc, m_brushBk);
     HGDIOBJ hOldFont = m_fontLabel.GetSafeHandle() ? pDC->SelectObject(m_fontLabel) : nullptr;
-    pDC->SetTextColor(kLabelColor);
+    pDC->SetTextColor(LABEL_COLOR);
     rc.DeflateRect(2, 2);
     pDC->DrawText(bLeft ? "Left" : "Right", &rc, DT_SINGLELINE | DT_LEFT | DT_TOP);
     if (hOldFont)
@@ -88,13 +88,13 @@ void CAudioPlayRec::DrawBackground(CDC* pDC)
         pDC->LineTo(m_rcClient.right, y);
     }
     HGDIOBJ hOldFont = m_fontText.GetSafeHandle() ? pDC->SelectObject(m_fontText) : nullptr;
-    pDC->SetTextColor(kDeviceNameColor);
+    pDC->SetTextColor(DEVICE_NAME_COLOR);
     CRect rcName = m_rcClient;
     rcName.DeflateRect(4, 4);
     pDC->DrawText(m_strDevice, &rcName, DT_SINGLELINE | DT_RIGHT | DT_BOTTOM);
     if (hOldFont)
         pDC->SelectObject(hOldFont);
-    pDC->Draw3dRect(m_rcClient, kBorderColor, kBorderColor);
+    pDC->Draw3dRect(m_rcClient, BORDER_COLOR, BORDER_COLOR);
 }
 
 void CAudioPlayRec::DrawWave(DWORD cbPerChannel)

@@ -8,8 +8,8 @@ namespace {
 
 // mmio keeps file offsets in a LONG: a WAV file stays below 2 GiB, which also keeps its RIFF
 // sizes in range. 46 header bytes and room for the pad byte.
-const DWORD kMaxWaveData = 0x7FFFFFFF - 46 - 1;
-const LONG kRiffSizeOffset = 4;
+const DWORD MAX_WAVE_DATA = 0x7FFFFFFF - 46 - 1;
+const LONG RIFF_SIZE_OFFSET = 4;
 
 } // namespace
 
@@ -47,7 +47,7 @@ BOOL CWaveOutput::Open(LPCSTR pszFileName, const WAVEFORMATEX& wfx)
 // A block that would take the file past what its sizes can hold counts as a failed write.
 BOOL CWaveOutput::Append(const BYTE* pData, DWORD cbData)
 {
-    if (cbData > kMaxWaveData - m_dwData)
+    if (cbData > MAX_WAVE_DATA - m_dwData)
         return FALSE;
     const LONG cbWritten =
         AudioServices().mmioWrite(m_hmmio, reinterpret_cast<const char*>(pData), static_cast<LONG>(cbData));
@@ -65,7 +65,7 @@ BOOL CWaveOutput::Append(const BYTE* pData, DWORD cbData)
 BOOL CWaveOutput::WriteSizes()
 {
     const LONG lEnd = AudioServices().mmioSeek(m_hmmio, 0, SEEK_CUR);
-    return lEnd >= 0 && WriteAt(kRiffSizeOffset, static_cast<DWORD>(lEnd) - 8) &&
+    return lEnd >= 0 && WriteAt(RIFF_SIZE_OFFSET, static_cast<DWORD>(lEnd) - 8) &&
            WriteAt(static_cast<LONG>(m_ckSub.dwDataOffset) - 4, m_dwData) &&
            AudioServices().mmioSeek(m_hmmio, lEnd, SEEK_SET) == lEnd;
 }

@@ -11,7 +11,7 @@
 
 namespace {
 
-const DWORD kBufferSize = 4096;
+const DWORD BUFFER_SIZE = 4096;
 
 // A capture device that gives each queued buffer back as soon as the caller has samples for
 // it, as WinMM gives back a filled one; the mixer probe and everything else is WinMM.
@@ -144,14 +144,14 @@ int main(int argc, char** argv)
     HWND hParent = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
     CAudioPlayRec engine;
     // A hidden view: the waveform drawing is not part of the MP3 path.
-    if (!engine.Initialize(0, kBufferSize, hParent, nullptr, nullptr, nullptr))
+    if (!engine.Initialize(0, BUFFER_SIZE, hParent, nullptr, nullptr, nullptr))
         return 1;
 
     const double dStart = ProcessCpuSeconds();
     if (!engine.StartRecord(CHANNEL_STEREO, 22050, 16) || (argc == 3 && !engine.OpenOutputFile(0, argv[2])))
         return 1;
     for (size_t pos = 0; pos < samples.size();) {
-        const DWORD cb = static_cast<DWORD>(std::min<size_t>(kBufferSize, samples.size() - pos));
+        const DWORD cb = static_cast<DWORD>(std::min<size_t>(BUFFER_SIZE, samples.size() - pos));
         if (device.Feed(&samples[pos], cb))
             pos += cb;
         else

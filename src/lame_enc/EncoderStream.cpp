@@ -11,11 +11,11 @@ namespace {
 // LAME quality used when the configuration leaves the choice to the library. 5 is the
 // LAME command line's own default: at 22050 Hz it encodes many times faster than real time,
 // so a recording keeps up with room to spare even on a slow machine.
-const int kDefaultQuality = 5;
+const int LAME_DEFAULT_QUALITY = 5;
 
-const DWORD kSampleRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
-const DWORD kMpeg1Bitrates[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-const DWORD kMpeg2Bitrates[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+const DWORD SAMPLE_RATES[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+const DWORD MPEG1_BITRATES[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+const DWORD MPEG2_BITRATES[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
 
 template <size_t N>
 bool Contains(const DWORD (&values)[N], DWORD value)
@@ -25,7 +25,7 @@ bool Contains(const DWORD (&values)[N], DWORD value)
 
 bool IsValidBitrate(DWORD dwOutRate, DWORD dwBitrate)
 {
-    return dwOutRate >= 32000 ? Contains(kMpeg1Bitrates, dwBitrate) : Contains(kMpeg2Bitrates, dwBitrate);
+    return dwOutRate >= 32000 ? Contains(MPEG1_BITRATES, dwBitrate) : Contains(MPEG2_BITRATES, dwBitrate);
 }
 
 int QualityOf(WORD nQuality)
@@ -34,7 +34,7 @@ int QualityOf(WORD nQuality)
     const BYTE high = HIBYTE(nQuality);
     if (high == static_cast<BYTE>(~low) && low <= 9)
         return low;
-    return kDefaultQuality;
+    return LAME_DEFAULT_QUALITY;
 }
 
 MPEG_mode LameModeOf(LONG nMode)
@@ -75,7 +75,7 @@ BE_ERR CEncoderStream::CheckConfig(const BE_CONFIG& config)
     if (lame.dwStructVersion < 1 || lame.dwStructSize != sizeof(BE_CONFIG))
         return BE_ERR_INVALID_FORMAT;
     const DWORD dwOutRate = lame.dwReSampleRate ? lame.dwReSampleRate : lame.dwSampleRate;
-    if (!Contains(kSampleRates, lame.dwSampleRate) || !Contains(kSampleRates, dwOutRate))
+    if (!Contains(SAMPLE_RATES, lame.dwSampleRate) || !Contains(SAMPLE_RATES, dwOutRate))
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     // Dual channel is not something LAME encodes; this library only does constant bit rate.
     if (lame.nMode != BE_MP3_MODE_STEREO && lame.nMode != BE_MP3_MODE_JSTEREO && lame.nMode != BE_MP3_MODE_MONO)

@@ -8,11 +8,11 @@
 
 namespace {
 
-const BYTE kDllMajorVersion = 1;
-const BYTE kDllMinorVersion = 0;
-const BYTE kReleaseDay = 6;
-const BYTE kReleaseMonth = 12;
-const WORD kReleaseYear = 2026;
+const BYTE DLL_MAJOR_VERSION = 1;
+const BYTE DLL_MINOR_VERSION = 0;
+const BYTE RELEASE_DAY = 6;
+const BYTE RELEASE_MONTH = 12;
+const WORD RELEASE_YEAR = 2026;
 
 // Streams are used from one thread at a time, as the BladeEnc-style interface has always been.
 CStreamTable g_streams;
@@ -81,15 +81,15 @@ extern "C" VOID beVersion(PBE_VERSION pbeVersion)
     std::memset(pbeVersion, 0, sizeof(*pbeVersion));
     lame_version_t lame;
     get_lame_version_numerical(&lame);
-    pbeVersion->byDLLMajorVersion = kDllMajorVersion;
-    pbeVersion->byDLLMinorVersion = kDllMinorVersion;
+    pbeVersion->byDLLMajorVersion = DLL_MAJOR_VERSION;
+    pbeVersion->byDLLMinorVersion = DLL_MINOR_VERSION;
     pbeVersion->byMajorVersion = static_cast<BYTE>(lame.major);
     pbeVersion->byMinorVersion = static_cast<BYTE>(lame.minor);
     pbeVersion->byAlphaLevel = static_cast<BYTE>(lame.alpha);
     pbeVersion->byBetaLevel = static_cast<BYTE>(lame.beta);
-    pbeVersion->byDay = kReleaseDay;
-    pbeVersion->byMonth = kReleaseMonth;
-    pbeVersion->wYear = kReleaseYear;
+    pbeVersion->byDay = RELEASE_DAY;
+    pbeVersion->byMonth = RELEASE_MONTH;
+    pbeVersion->wYear = RELEASE_YEAR;
     std::strncpy(pbeVersion->zHomepage, get_lame_url(), BE_MAX_HOMEPAGE);
 }
 

@@ -1,18 +1,18 @@
 #include "lame_enc/StreamTable.h"
 
 namespace {
-const int kIndexBits = 5; // slot index + 1, never 0
+const int INDEX_BITS = 5; // slot index + 1, never 0
 }
 
 HBE_STREAM CStreamTable::HandleOf(int nIndex, DWORD dwGeneration)
 {
-    return (dwGeneration << kIndexBits) | static_cast<DWORD>(nIndex + 1);
+    return (dwGeneration << INDEX_BITS) | static_cast<DWORD>(nIndex + 1);
 }
 
 CStreamTable::Slot* CStreamTable::SlotOf(HBE_STREAM hStream)
 {
-    const int nIndex = static_cast<int>(hStream & ((1u << kIndexBits) - 1)) - 1;
-    if (nIndex < 0 || nIndex >= kSlots)
+    const int nIndex = static_cast<int>(hStream & ((1u << INDEX_BITS) - 1)) - 1;
+    if (nIndex < 0 || nIndex >= SLOTS)
         return nullptr;
     Slot& slot = m_slots[nIndex];
     if (!slot.stream || HandleOf(nIndex, slot.dwGeneration) != hStream)
@@ -24,7 +24,7 @@ CStreamTable::Slot* CStreamTable::SlotOf(HBE_STREAM hStream)
 int CStreamTable::FreeSlotIndex() const
 {
     int nOldest = -1;
-    for (int i = 0; i < kSlots; ++i) {
+    for (int i = 0; i < SLOTS; ++i) {
         const Slot& slot = m_slots[i];
         if (!slot.stream)
             return i;
@@ -42,7 +42,7 @@ BE_ERR CStreamTable::Add(std::unique_ptr<CEncoderStream> stream, HBE_STREAM* phS
     Slot& slot = m_slots[nIndex];
     slot.stream = std::move(stream);
     slot.bClosed = false;
-    slot.dwGeneration = (slot.dwGeneration + 1) & (0xFFFFFFFFu >> kIndexBits);
+    slot.dwGeneration = (slot.dwGeneration + 1) & (0xFFFFFFFFu >> INDEX_BITS);
     *phStream = HandleOf(nIndex, slot.dwGeneration);
     return BE_ERR_SUCCESSFUL;
 }
@@ -63,7 +63,7 @@ HBE_STREAM CStreamTable::LatestWithPendingTag() const
 {
     HBE_STREAM hLatest = 0;
     unsigned long nLatestOrder = 0;
-    for (int i = 0; i < kSlots; ++i) {
+    for (int i = 0; i < SLOTS; ++i) {
         const Slot& slot = m_slots[i];
         if (slot.stream && slot.stream->HasPendingTag() && slot.stream->FlushOrder() > nLatestOrder) {
             nLatestOrder = slot.stream->FlushOrder();

@@ -25,11 +25,11 @@ private:
         DWORD dwGeneration = 0;
         bool bClosed = false;
     };
-    static const int kSlots = 16;
+    static const int SLOTS = 16;
 
     Slot* SlotOf(HBE_STREAM hStream);
     static HBE_STREAM HandleOf(int nIndex, DWORD dwGeneration);
     int FreeSlotIndex() const;
 
-    Slot m_slots[kSlots];
+    Slot m_slots[SLOTS];
 };

@@ -19,7 +19,7 @@ struct FailureRow {
 
 // Catches: a failed close leaving the status stuck (Record and Play dead until restart); a
 // short or unfinished WAV write reported never, twice, or leaving sizes that lie.
-const FailureRow kFailures[] = {
+const FailureRow FAILURES[] = {
     {"waveInClose", MMSYSERR_ERROR, 1, false, "waveInClose() failed"},
     {"waveOutClose", MMSYSERR_ERROR, 1, true, "waveOutClose() failed"},
     {"mmioWrite", -1, 12, false, "Write file failed"},
@@ -134,7 +134,7 @@ TEST_P(EngineFailure, IsToldOnceAndTheEngineReturnsToIdleWithAValidFile)
     EXPECT_EQ(bytes.size() - 46, sizes[1] + sizes[1] % 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, EngineFailure, ::testing::ValuesIn(kFailures),
+INSTANTIATE_TEST_SUITE_P(Rows, EngineFailure, ::testing::ValuesIn(FAILURES),
                          [](const auto& info) { return std::string(info.param.call); });
 
 } // namespace
