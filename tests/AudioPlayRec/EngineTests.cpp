@@ -99,6 +99,7 @@ TEST_F(EngineTest, EveryByteTheDeviceRecordedReachesTheFile)
 
 class EngineFailure : public EngineTest, public ::testing::WithParamInterface<FailureRow> {};
 
+// Catches what the rows of FAILURES name.
 TEST_P(EngineFailure, IsToldOnceAndTheEngineReturnsToIdleWithAValidFile)
 {
     const FailureRow& row = GetParam();
