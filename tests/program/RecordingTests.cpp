@@ -52,7 +52,8 @@ protected:
 
     // Moves the outputs of `from` into this case's folder and states what each must hold:
     // "<file> <channels> <min seconds> <max seconds> <left Hz> <right Hz>" (0 Hz: not checked),
-    // "sizes <file>" (the WAV's sizes match its bytes) or "heard <file> <Hz> <min seconds>".
+    // "sizes <file>" (the WAV's sizes match its bytes), "heard <file> <Hz> <min seconds>" or
+    // "mp3 <file> <channels> <wav> <tones>" (CBR 128 with its tag, exactly the WAV's samples).
     void Expect(const std::string& lines, const std::string& from = InstallFolder(), const std::string& suffix = "")
     {
         std::string folder =
@@ -85,10 +86,10 @@ protected:
 TEST_F(Recording, EachModeKeepsItsChannelsToTheEnd)
 {
     const struct { int mode; const char* lines; } modes[] = {
-        {IDC_MONO, "test.wav 1 %.2f %.2f 0 0\ntest.mp3 1 %.2f %.2f 0 0\n"},
-        {IDC_STEREO, "test.wav 2 %.2f %.2f 440 660\ntest.mp3 2 %.2f %.2f 440 660\n"},
+        {IDC_MONO, "test.wav 1 %.2f %.2f 0 0\nmp3 test.mp3 1 test.wav 440+660\n"},
+        {IDC_STEREO, "test.wav 2 %.2f %.2f 440 660\nmp3 test.mp3 2 test.wav 440,660\n"},
         {IDC_ALONE, "test_left.wav 1 %.2f %.2f 440 0\ntest_right.wav 1 %.2f %.2f 660 0\n"
-                    "test_left.mp3 1 %.2f %.2f 440 0\ntest_right.mp3 1 %.2f %.2f 660 0\n"},
+                    "mp3 test_left.mp3 1 test_left.wav 440\nmp3 test_right.mp3 1 test_right.wav 660\n"},
     };
     for (const auto& mode : modes) {
         ClearOutputs();

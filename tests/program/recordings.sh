@@ -74,6 +74,7 @@ for expect in "$out"/*/expect.txt; do
     rest=${rest%$'\r'} # written by a Windows program
     case $first in
       sizes) sizes "$dir/$rest" ;;
+      mp3) (cd "$dir" && python3 "$here/../tools/check_mp3.py" $rest) || fail "$dir: ${rest%% *}" ;;
       heard) heard "$dir/${rest%% *}" ${rest#* } ;;
       *) check_file "$dir" "$first" $rest ;;
     esac
