@@ -372,7 +372,7 @@ void CAudioPlayRec::OnWimData(HWAVEIN hDevice, WAVEHDR* pHeader)
     }
     m_nLastBuffer = nIndex;
     // Taken now: queueing the buffer again clears its count.
-    const DWORD cbRecorded = std::min(pHeader->dwBytesRecorded, pHeader->dwBufferLength);
+    const DWORD cbRecorded = RecordedBytes(pHeader);
     const BOOL bWritten = WriteBlock(pHeader);
     if (m_nStatus != STATUS_RECORDING || !bWritten) {
         // A failed WAV write ends the recording; the buffer leaves the queue.
@@ -392,11 +392,17 @@ void CAudioPlayRec::RetireInputBuffer()
         FinishRecord();
 }
 
+// A device's count is trusted no further than the buffer it filled.
+DWORD CAudioPlayRec::RecordedBytes(const WAVEHDR* pHeader)
+{
+    return std::min(pHeader->dwBytesRecorded, pHeader->dwBufferLength);
+}
+
 // Routes a returned block to every open output; FALSE when a WAV file took less than given
 // (that file is then finished with what it holds).
 BOOL CAudioPlayRec::WriteBlock(const WAVEHDR* pHeader)
 {
-    const DWORD cbRecorded = std::min(pHeader->dwBytesRecorded, pHeader->dwBufferLength);
+    const DWORD cbRecorded = RecordedBytes(pHeader);
     if (cbRecorded == 0)
         return TRUE;
     const BYTE* pData = reinterpret_cast<const BYTE*>(pHeader->lpData);

@@ -77,6 +77,7 @@ private:
     void OnWimData(HWAVEIN hDevice, WAVEHDR* pHeader);
     int FindBuffer(const WAVEHDR* pHeader) const;
     void RetireInputBuffer();
+    static DWORD RecordedBytes(const WAVEHDR* pHeader);
     BOOL WriteBlock(const WAVEHDR* pHeader);
     void WriteReturnedBlocks();
     void RequeueInputBuffer(WAVEHDR* pHeader);

@@ -98,6 +98,12 @@ BOOL CMp3Output::Write(DWORD cbOut, CString& strError)
 {
     if (cbOut == 0 || std::fwrite(m_ForMp3_pOutBuf.get(), 1, cbOut, m_ForMp3_pFile.get()) == cbOut)
         return TRUE;
+    return WriteFailed(strError);
+}
+
+// Said once per file, not once per chunk.
+BOOL CMp3Output::WriteFailed(CString& strError)
+{
     if (!m_bWriteFailed)
         strError = "Output file write error";
     m_bWriteFailed = TRUE;
@@ -129,11 +135,8 @@ BOOL CMp3Output::Finish(CString& strError)
     // What the C runtime still buffers reaches the disk only now.
     FILE* pFile = m_ForMp3_pFile.release();
     const BOOL bFlushed = std::fflush(pFile) == 0 && !std::ferror(pFile);
-    if (std::fclose(pFile) != 0 || !bFlushed) {
-        if (!m_bWriteFailed)
-            strError = "Output file write error";
-        bWritten = FALSE;
-    }
+    if (std::fclose(pFile) != 0 || !bFlushed)
+        bWritten = WriteFailed(strError);
     Drop();
     // The tag goes into the closed file.
     if (m_pProcs->m_ForMp3_Proc_hWriteInfoTag)

@@ -38,6 +38,7 @@ public:
 private:
     BOOL EncodeChunk(const BYTE* pSamples, DWORD nBytes, CString& strError);
     BOOL Write(DWORD cbOut, CString& strError);
+    BOOL WriteFailed(CString& strError);
     void Drop();
 
     struct CFileCloser {
@@ -53,6 +54,5 @@ private:
     DWORD m_ForMp3_dwStageSize = 0;
     DWORD m_ForMp3_dwSamples = 0;
     HBE_STREAM m_ForMp3_hbeStream = 0;
-    // A failed write is reported once per file, not once per chunk.
     BOOL m_bWriteFailed = FALSE;
 };
