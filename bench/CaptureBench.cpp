@@ -5,7 +5,8 @@
 // block. Prints capture_wav_vs_copy_ratio, capture_draw_xrealtime, capture_allocs_per_block,
 // capture_mmio_unbuffered_vs_copy_ratio and capture_mmio_flush_vs_copy_ratio.
 #include "AudioPlayRec.h"
-#include "support/TestAudioServices.h"
+#include "CpuTime.h"
+#include "FastCapture.h"
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -33,16 +34,6 @@ int Blocks(double seconds)
 bool g_countAllocations = false;
 long g_allocations = 0;
 
-double CpuSeconds()
-{
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](const FILETIME& t) {
-        return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
-
 std::string TempFile(const char* name)
 {
     char dir[MAX_PATH];
@@ -64,56 +55,6 @@ double CopyReference(const std::string& path, int nBlocks)
     DeleteFileA(path.c_str());
     return cpu;
 }
-
-// Real files, and an input device that hands a queued buffer back whenever asked.
-class CFullSpeedDevice : public CTestAudioServices {
-public:
-    CFullSpeedDevice() { m_queue.reserve(16); }
-    MMRESULT waveInOpen(HWAVEIN* handle, UINT, const WAVEFORMATEX*, DWORD_PTR callback, DWORD_PTR, DWORD) override
-    {
-        m_hWindow = reinterpret_cast<HWND>(callback);
-        *handle = DEVICE_HANDLE;
-        return MMSYSERR_NOERROR;
-    }
-    MMRESULT waveInClose(HWAVEIN) override { return MMSYSERR_NOERROR; }
-    MMRESULT waveInPrepareHeader(HWAVEIN, WAVEHDR* header, UINT) override
-    {
-        header->dwFlags = WHDR_PREPARED;
-        return MMSYSERR_NOERROR;
-    }
-    MMRESULT waveInUnprepareHeader(HWAVEIN, WAVEHDR* header, UINT) override
-    {
-        header->dwFlags &= ~WHDR_PREPARED;
-        return MMSYSERR_NOERROR;
-    }
-    MMRESULT waveInAddBuffer(HWAVEIN, WAVEHDR* header, UINT) override
-    {
-        m_queue.push_back(header);
-        return MMSYSERR_NOERROR;
-    }
-    MMRESULT waveInStart(HWAVEIN) override { return MMSYSERR_NOERROR; }
-    MMRESULT waveInReset(HWAVEIN) override
-    {
-        while (!m_queue.empty())
-            Return(0);
-        return MMSYSERR_NOERROR;
-    }
-    WAVEHDR* Next() const { return m_queue.front(); }
-    void Return(DWORD cbRecorded)
-    {
-        WAVEHDR* header = m_queue.front();
-        m_queue.erase(m_queue.begin());
-        header->dwBytesRecorded = cbRecorded;
-        header->dwFlags |= WHDR_DONE;
-        SendMessageA(m_hWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(DEVICE_HANDLE), reinterpret_cast<LPARAM>(header));
-    }
-
-private:
-    HWAVEIN const DEVICE_HANDLE = reinterpret_cast<HWAVEIN>(0x1001);
-    HWND m_hWindow = nullptr;
-    // Reserved up front: a deque would allocate as it cycles and be counted as the engine's.
-    std::vector<WAVEHDR*> m_queue;
-};
 
 // CPU seconds to write nBlocks through mmio, unbuffered or buffered with a checked flush after
 // each block: the two ways a full disk is seen by the write that meets it.
@@ -140,7 +81,7 @@ double MmioWrite(const std::string& path, int nBlocks, bool bFlushEach)
 // CPU seconds for the whole recording; the allocations made while blocks flowed.
 double Capture(HWND host, bool draw, const std::string& path, int nBlocks, long* allocations)
 {
-    CFullSpeedDevice device;
+    CFastCapture device;
     CAudioPlayRec engine;
     CRect rc(0, 0, 400, 200);
     if (!engine.Initialize(0, BLOCK_BYTES, host, draw ? &rc : nullptr, nullptr, nullptr) ||
@@ -155,10 +96,8 @@ double Capture(HWND host, bool draw, const std::string& path, int nBlocks, long*
     double start = CpuSeconds();
     g_allocations = 0;
     g_countAllocations = true;
-    for (int i = 0; i < nBlocks; ++i) {
-        memcpy(device.Next()->lpData, tone.data(), BLOCK_BYTES);
-        device.Return(BLOCK_BYTES);
-    }
+    for (int i = 0; i < nBlocks; ++i)
+        device.Feed(reinterpret_cast<const BYTE*>(tone.data()), BLOCK_BYTES);
     g_countAllocations = false;
     *allocations = g_allocations;
     engine.Stop();

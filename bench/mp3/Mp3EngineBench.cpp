@@ -3,88 +3,15 @@
 // [<output.mp3>]. Without an output file the recording writes nothing: the engine's own cost
 // per block, which any recording has.
 #include "AudioPlayRec.h"
-#include "support/TestAudioServices.h"
+#include "../CpuTime.h"
+#include "../FastCapture.h"
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <vector>
 
 namespace {
 
 const DWORD BUFFER_SIZE = 4096;
-
-// A capture device that gives each queued buffer back as soon as the caller has samples for
-// it, as WinMM gives back a filled one; the mixer probe and everything else is WinMM.
-class CFastCapture : public CTestAudioServices {
-public:
-    MMRESULT waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
-                        DWORD_PTR instance, DWORD flags) override
-    {
-        if ((flags & CALLBACK_TYPEMASK) != CALLBACK_WINDOW)
-            return CTestAudioServices::waveInOpen(handle, device, format, callback, instance, flags);
-        m_hWindow = reinterpret_cast<HWND>(callback);
-        *handle = Handle();
-        return MMSYSERR_NOERROR;
-    }
-    MMRESULT waveInClose(HWAVEIN handle) override
-    {
-        if (handle != Handle())
-            return CTestAudioServices::waveInClose(handle);
-        PostMessageA(m_hWindow, MM_WIM_CLOSE, reinterpret_cast<WPARAM>(handle), 0);
-        return MMSYSERR_NOERROR;
-    }
-    MMRESULT waveInPrepareHeader(HWAVEIN, WAVEHDR* header, UINT) override
-    {
-        header->dwFlags |= WHDR_PREPARED;
-        return MMSYSERR_NOERROR;
-    }
-    MMRESULT waveInUnprepareHeader(HWAVEIN, WAVEHDR* header, UINT) override
-    {
-        header->dwFlags &= ~WHDR_PREPARED;
-        return MMSYSERR_NOERROR;
-    }
-    MMRESULT waveInAddBuffer(HWAVEIN, WAVEHDR* header, UINT) override
-    {
-        header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-        m_queue.push_back(header);
-        return MMSYSERR_NOERROR;
-    }
-    MMRESULT waveInStart(HWAVEIN) override { return MMSYSERR_NOERROR; }
-    // Every queued buffer comes back, as empty as WinMM returns it after a reset.
-    MMRESULT waveInReset(HWAVEIN) override
-    {
-        while (!m_queue.empty())
-            PostMessageA(m_hWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(Handle()),
-                         reinterpret_cast<LPARAM>(Next(nullptr, 0)));
-        return MMSYSERR_NOERROR;
-    }
-
-    // Hands the oldest queued buffer back holding `cb` bytes of `pData`; false when none is queued.
-    bool Feed(const BYTE* pData, DWORD cb)
-    {
-        if (m_queue.empty())
-            return false;
-        SendMessageA(m_hWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(Handle()),
-                     reinterpret_cast<LPARAM>(Next(pData, cb)));
-        return true;
-    }
-
-private:
-    HWAVEIN Handle() { return reinterpret_cast<HWAVEIN>(this); }
-    WAVEHDR* Next(const BYTE* pData, DWORD cb)
-    {
-        WAVEHDR* header = m_queue.front();
-        m_queue.pop_front();
-        header->dwBytesRecorded = pData ? std::min(cb, header->dwBufferLength) : 0;
-        if (pData)
-            std::memcpy(header->lpData, pData, header->dwBytesRecorded);
-        header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-        return header;
-    }
-
-    HWND m_hWindow = nullptr;
-    std::deque<WAVEHDR*> m_queue;
-};
 
 // The sample bytes of a PCM WAV file's data chunk; empty when there is none.
 std::vector<BYTE> ReadWaveData(const char* pszFile)
@@ -106,16 +33,6 @@ std::vector<BYTE> ReadWaveData(const char* pszFile)
     }
     std::fclose(file);
     return data;
-}
-
-double ProcessCpuSeconds()
-{
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](const FILETIME& t) {
-        return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
 }
 
 void DispatchPending()
@@ -147,7 +64,7 @@ int main(int argc, char** argv)
     if (!engine.Initialize(0, BUFFER_SIZE, hParent, nullptr, nullptr, nullptr))
         return 1;
 
-    const double dStart = ProcessCpuSeconds();
+    const double dStart = CpuSeconds();
     if (!engine.StartRecord(CHANNEL_STEREO, 22050, 16) || (argc == 3 && !engine.OpenOutputFile(0, argv[2])))
         return 1;
     for (size_t pos = 0; pos < samples.size();) {
@@ -164,7 +81,7 @@ int main(int argc, char** argv)
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         DispatchPending();
     }
-    const double dCpu = ProcessCpuSeconds() - dStart;
+    const double dCpu = CpuSeconds() - dStart;
     std::printf("cpu_seconds %.3f\n", dCpu);
     DestroyWindow(hParent);
     return 0;
