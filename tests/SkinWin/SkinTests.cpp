@@ -3,11 +3,10 @@
 // and regions from bitmaps.
 #include "SkinWin/SkinButton.h"
 #include "SkinWin/SkinWin.h"
+#include "support/HostTools.h"
 #include "support/Sinks.h"
 #include <gtest/gtest.h>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <set>
 
@@ -31,18 +30,6 @@ std::string MakeBmp(int width, int height, const PixelFn& pixel)
     }
     return out;
 }
-
-// A scratch folder, removed with its files at the end.
-struct CTempFolder {
-    std::string m_dir = ::testing::TempDir() + "korvalin-skin";
-    CTempFolder() { std::filesystem::create_directories(m_dir); }
-    ~CTempFolder() { std::filesystem::remove_all(m_dir); }
-    std::string Write(const std::string& name, const std::string& bytes) const
-    {
-        std::ofstream(m_dir + "\\" + name, std::ios::binary) << bytes;
-        return m_dir + "\\" + name;
-    }
-};
 
 std::string Hex(COLORREF c) { char t[16]; return std::string(t, snprintf(t, sizeof t, "0x%06lX", c)); }
 
@@ -179,7 +166,7 @@ public:
         return PumpUntil([&] { return Rect().left == before.left + 40 && Rect().top == before.top + 20; }, 3000);
     }
 
-    CTempFolder folder;
+    CHostDir folder;
     std::string ini;
     CSkinWin skin;
     CButtonSkin buttonSkin;
@@ -222,9 +209,7 @@ TEST_F(SkinFrame, SpoiledSkinsLeaveAWorkingWindow)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         ASSERT_TRUE(buttonSkin.LoadFromTheme(ini.c_str()));
-        std::ifstream file(folder.m_dir + "\\" + row.change.first, std::ios::binary);
-        std::string bytes(std::istreambuf_iterator<char>(file), {});
-        file.close();
+        std::string bytes = ReadFileBytes(folder.File(row.change.first));
         row.change.second(bytes);
         folder.Write(row.change.first, bytes);
         EXPECT_EQ(row.skinned, Open());
@@ -239,7 +224,7 @@ TEST_F(SkinFrame, SpoiledSkinsLeaveAWorkingWindow)
         DestroyWindow(wnd);
         SetUp();
     }
-    std::string longPath = folder.m_dir + "\\" + std::string(270, 'p') + "\\theme.ini";
+    std::string longPath = folder.WindowsPath() + "\\" + std::string(270, 'p') + "\\theme.ini";
     EXPECT_FALSE(skin.LoadSkin(longPath.c_str()));
     EXPECT_FALSE(CButtonSkin().LoadFromTheme(longPath.c_str()));
 }
@@ -346,7 +331,7 @@ const COLORREF KEY = RGB(255, 0, 255);
 // rows), and a region that cuts everything away when the pixels cannot be read.
 TEST(RegionFromBitmap, HoldsExactlyThePixelsThatAreNotTheKey)
 {
-    CTempFolder folder;
+    CHostDir folder;
     const struct { const char* name; int width, height; PixelFn opaque; } images[] = {
         {"runs", 7, 3, [](int x, int y) { return y == 0 ? x >= 2 : y == 1 ? x % 2 == 0 : x != 3; }},
         {"all key", 5, 2, [](int, int) { return false; }},

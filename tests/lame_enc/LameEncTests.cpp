@@ -3,7 +3,6 @@
 #include "lame_enc/LameEncInterface.h"
 #include "support/HostTools.h"
 #include <cmath>
-#include <fstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -69,8 +68,7 @@ TEST(LameEnc, FilesDecodeWithTheirLengthChannelsAndTones)
             ASSERT_EQ(BE_ERR_SUCCESSFUL, beDeinitStream(out.stream, buffer.data(), &produced));
             out.mp3.append(reinterpret_cast<char*>(buffer.data()), produced);
             beCloseStream(out.stream);
-            const std::string path = dir.File(out.file);
-            ASSERT_TRUE(std::ofstream(path, std::ios::binary).write(out.mp3.data(), out.mp3.size()).good());
+            const std::string path = dir.Write(out.file, out.mp3);
             EXPECT_EQ(BE_ERR_SUCCESSFUL, row.byInfoTag ? beWriteInfoTag(out.stream, path.c_str()) : beWriteVBRHeader(path.c_str()));
             std::string tones, report;
             for (int tone : out.tones)

@@ -32,6 +32,12 @@ CHostDir::~CHostDir()
     RemoveDirectoryA(m_windows.c_str());
 }
 
+std::string CHostDir::Write(const std::string& name, const std::string& bytes) const
+{
+    std::ofstream(File(name), std::ios::binary) << bytes;
+    return File(name);
+}
+
 int RunHost(const CHostDir& dir, const std::string& command, std::string* output, DWORD timeoutMs)
 {
     static int s_count = 0;

@@ -16,6 +16,8 @@ public:
     const std::string& WindowsPath() const { return m_windows; }
     // The Windows path of a file in the folder.
     std::string File(const std::string& name) const { return m_windows + "\\" + name; }
+    // Writes a file of the folder whole; its Windows path.
+    std::string Write(const std::string& name, const std::string& bytes) const;
 
 private:
     std::string m_unix;
