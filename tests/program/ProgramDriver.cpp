@@ -141,25 +141,35 @@ std::vector<std::string> CProgramDriver::DismissBoxes(DWORD quietMs) const
     return texts;
 }
 
+std::vector<COLORREF> BitmapPixels(HBITMAP bitmap)
+{
+    BITMAP bm{};
+    GetObject(bitmap, sizeof bm, &bm);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<COLORREF> pixels(static_cast<size_t>(bm.bmWidth) * bm.bmHeight);
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, bm.bmHeight, pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    for (COLORREF& pixel : pixels) // 0x00RRGGBB in the DIB
+        pixel = RGB(GetBValue(pixel), GetGValue(pixel), GetRValue(pixel));
+    return pixels;
+}
+
 std::vector<COLORREF> CProgramDriver::Pixels(int id, RECT* where) const
 {
     RECT rc;
     GetWindowRect(id ? GetDlgItem(m_hDialog, id) : m_hDialog, &rc);
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
     HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
-    std::vector<COLORREF> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + width * height);
-    for (COLORREF& pixel : pixels) // 0x00RRGGBB in the DIB
-        pixel = RGB(GetBValue(pixel), GetGValue(pixel), GetRValue(pixel));
     SelectObject(memory, old);
-    DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    std::vector<COLORREF> pixels = BitmapPixels(bitmap);
+    DeleteObject(bitmap);
     if (where)
         *where = rc;
     return pixels;

@@ -8,6 +8,9 @@
 // Where the build lays out the program as a Windows user unzips it.
 std::string InstallFolder();
 
+// A bitmap's pixels row by row from the top, as COLORREFs.
+std::vector<COLORREF> BitmapPixels(HBITMAP bitmap);
+
 class CProgramDriver {
 public:
     CProgramDriver() = default;

@@ -12,19 +12,9 @@ std::set<COLORREF> SkinColours(const char* image)
 {
     std::string path = InstallFolder() + "\\skin\\orvane\\" + image;
     HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-    BITMAP bm{};
-    GetObject(bitmap, sizeof bm, &bm);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), bm.bmWidth, bm.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<DWORD> bits(static_cast<size_t>(bm.bmWidth) * bm.bmHeight);
-    HDC screen = GetDC(nullptr);
-    GetDIBits(screen, bitmap, 0, bm.bmHeight, bits.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
+    std::vector<COLORREF> pixels = BitmapPixels(bitmap);
     DeleteObject(bitmap);
-    std::set<COLORREF> colours;
-    for (DWORD pixel : bits)
-        colours.insert(RGB(GetBValue(pixel), GetGValue(pixel), GetRValue(pixel)));
-    return colours;
+    return std::set<COLORREF>(pixels.begin(), pixels.end());
 }
 
 // The share of `pixels` whose colour is one of `colours`.
