@@ -15,12 +15,15 @@ bool IsSeparator(char byte)
     return byte != 0 && std::strchr(DEFAULT_SEPARATORS, byte) != nullptr;
 }
 
-// Index just after the last separator of path, 0 when there is none.
+// Index just after the last separator of path, 0 when there is none. Walked forward by
+// characters: the second byte of a double-byte character may have the value of '\\'.
 size_t SplitPoint(const char* path)
 {
-    size_t split = std::strlen(path);
-    while (split > 0 && path[split - 1] != '\\' && path[split - 1] != '/')
-        --split;
+    char* p = const_cast<char*>(path);
+    size_t split = 0;
+    for (int ch; (ch = GetNextChar(&p)) != 0;)
+        if (ch == '\\' || ch == '/')
+            split = static_cast<size_t>(p - path);
     return split;
 }
 
@@ -75,8 +78,8 @@ char* CopyToken(char* src, char* dst, const char* stopSet)
     char* token = dst;
     for (;;) {
         int ch = GetNextChar(&src);
-        // strchr looks at the low byte only, as the set holds single bytes.
-        if (ch == 0 || std::strchr(stopSet, ch & 0xFF) != nullptr)
+        // The set holds single-byte characters: a double-byte one never stops the token.
+        if (ch == 0 || (ch < 0x100 && std::strchr(stopSet, ch) != nullptr))
             break;
         PutChar(&dst, ch);
     }

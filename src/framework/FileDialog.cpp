@@ -7,9 +7,11 @@ CFileDialog::CFileDialog(BOOL openFileDialog, LPCSTR defaultExt, LPCSTR fileName
     if (fileName)
         lstrcpynA(m_szFileName, fileName, MAX_PATH);
     // The system wants the parts separated by NULs and the list ended by two.
-    for (int i = 0; i < m_strFilter.GetLength(); ++i)
-        if (m_strFilter.GetAt(i) == '|')
-            m_strFilter.GetBuffer(0)[i] = '\0';
+    // By characters: a Chinese description may hold a second byte with the value of '|'.
+    char* text = m_strFilter.GetBuffer(0);
+    for (int i = 0; i < m_strFilter.GetLength(); i += IsDBCSLeadByte(static_cast<BYTE>(text[i])) ? 2 : 1)
+        if (text[i] == '|')
+            text[i] = '\0';
     m_ofn.lStructSize = sizeof m_ofn;
     m_ofn.hwndOwner = parent ? parent->m_hWnd : nullptr;
     m_ofn.lpstrFilter = filter ? static_cast<LPCSTR>(m_strFilter) : nullptr;

@@ -26,8 +26,12 @@ int CString::Find(const char* sub, int start) const
 
 int CString::ReverseFind(char ch) const
 {
-    size_t pos = m_str.rfind(ch);
-    return pos == std::string::npos ? -1 : static_cast<int>(pos);
+    // Forward by characters: a double-byte character's second byte may equal ch ('\\').
+    int found = -1;
+    for (int i = 0; i < GetLength(); i += IsDBCSLeadByte(static_cast<BYTE>(m_str[i])) ? 2 : 1)
+        if (m_str[i] == ch)
+            found = i;
+    return found;
 }
 
 CString& CString::MakeLower()

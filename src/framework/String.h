@@ -22,6 +22,7 @@ public:
     CString Right(int count) const;
     CString Mid(int first, int count = -1) const;
     int Find(const char* sub, int start = 0) const;
+    // The last single-byte character ch; never the second byte of a double-byte one.
     int ReverseFind(char ch) const;
 
     // Lower-cases ASCII letters only, stepping over double-byte characters.

@@ -151,6 +151,19 @@ TEST(Diagnostics, TheApplicationOwnsItsMessageBoxes)
     EXPECT_EQ(wnd.m_hWnd, boxes.shown[0].owner);
     EXPECT_EQ("Korvalin", boxes.shown[0].caption);
     EXPECT_EQ(nullptr, boxes.shown[1].owner);
+    EXPECT_EQ("framework_tests", boxes.shown[1].caption) << "without an application, the program's file name";
+}
+
+// Catches a search that takes the second byte of a double-byte character for the one sought:
+// 籠 is BB 5C, and 5C is '\'.
+TEST(String, ReverseFindStepsByCharacters)
+{
+    const struct { const char* text; char ch; int at; } rows[] = {
+        {"skin\\orvane\\theme.ini", '\\', 11}, {"Korvalin.exe", '.', 8}, {"Korvalin", '.', -1},
+        {"籠罩", '\\', -1}, {"录音\\籠罩.exe", '\\', 4}, {"录音\\籠", '\\', 4},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.at, CString(row.text).ReverseFind(row.ch)) << row.text;
 }
 
 } // namespace

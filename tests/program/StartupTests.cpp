@@ -1,8 +1,11 @@
 // The real program, started and driven from another process as a user would.
 #include "ProgramDriver.h"
 #include "res/resource.h"
+#include "support/HostTools.h"
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include <cstdlib>
+#include <fstream>
 #include <set>
 
 namespace {
@@ -26,12 +29,10 @@ double ShareOf(const std::vector<COLORREF>& pixels, const std::set<COLORREF>& co
     return pixels.empty() ? 0 : static_cast<double>(n) / pixels.size();
 }
 
-// Catches: the skin not applied to the real program as a user sees it: a system caption or
-// square corners, system push buttons.
-TEST(Startup, ShowsItsFrameAndButtonsInTheSkin)
+// The skin as a user sees it: the frame has a region with the caption's corner cut away, and
+// the caption and Play are drawn from the skin's images.
+void ExpectTheSkinOnScreen(const CProgramDriver& program)
 {
-    CProgramDriver program;
-    ASSERT_TRUE(program.Start());
     HRGN region = CreateRectRgn(0, 0, 0, 0);
     EXPECT_NE(ERROR, GetWindowRgn(program.MainDialog(), region)) << "the frame has no region";
     EXPECT_FALSE(PtInRegion(region, 0, 0)) << "the caption's corner is not cut away";
@@ -53,6 +54,68 @@ TEST(Startup, ShowsItsFrameAndButtonsInTheSkin)
     }
     EXPECT_GT(captionShare, 0.95) << "the caption is not drawn from the skin";
     EXPECT_GT(buttonShare, 0.7) << "Play is not a skinned button";
+}
+
+// A scratch folder that takes its subfolders with it.
+struct CTreeDir : CHostDir {
+    ~CTreeDir() { RunHost(*this, "rm -rf -- */"); }
+};
+
+// Catches: the skin not applied to the real program as a user sees it: a system caption or
+// square corners, system push buttons.
+TEST(Startup, ShowsItsFrameAndButtonsInTheSkin)
+{
+    CProgramDriver program;
+    ASSERT_TRUE(program.Start());
+    ExpectTheSkinOnScreen(program);
+}
+
+// Catches: a path split inside a double-byte character (籠 is BB 5C: its second byte is a
+// backslash), so a skin image is looked for under a wrong name and the skin falls back; file
+// names Wine cannot map without the host's Chinese locale; and a WAV from such a folder played
+// short. The program runs from a folder named in Chinese, its skin's images named so too.
+TEST(Startup, FromChineseFoldersTheSkinLoadsAndAChineseWavIsHeardWhole)
+{
+    CTreeDir scratch;
+    const std::string home = scratch.File("籠罩录音机"), skin = home + "\\skin\\orvane\\";
+    const std::string songs = scratch.File("籠中歌曲"), song = "籠罩提示音.wav";
+    for (const std::string& folder : {home, home + "\\skin", skin, songs})
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+    ASSERT_TRUE(CopyFileA((InstallFolder() + "\\Korvalin.exe").c_str(), (home + "\\Korvalin.exe").c_str(), FALSE));
+    std::string theme = ReadFileBytes(InstallFolder() + "\\skin\\orvane\\theme.ini");
+    for (const char* image : {"top.bmp", "left.bmp", "right.bmp", "bottom.bmp", "close.bmp", "button.bmp"}) {
+        const std::string renamed = std::string("籠罩") + image;
+        ASSERT_TRUE(CopyFileA((InstallFolder() + "\\skin\\orvane\\" + image).c_str(), (skin + renamed).c_str(), FALSE));
+        // A folder written in the value is ignored: every image lies beside theme.ini.
+        const std::string key = "=" + std::string(image);
+        theme.replace(theme.find(key), key.size(), "=旧图籠\\" + renamed);
+    }
+    std::ofstream(skin + "theme.ini", std::ios::binary) << theme;
+    ASSERT_EQ(0, RunHost(scratch, "sox -n -r 44100 -c 2 -b 16 beep.wav synth 1.5 sine 1000 gain -3"));
+    ASSERT_TRUE(MoveFileA(scratch.File("beep.wav").c_str(), (songs + "\\" + song).c_str()));
+
+    CProgramDriver program;
+    ASSERT_TRUE(program.Start(home));
+    ExpectTheSkinOnScreen(program);
+
+    ASSERT_EQ(0, RunHost(scratch, "parec -d korvalin_out.monitor --latency-msec=10 --file-format=wav heard.wav & "
+                                  "echo $! >parec.pid"));
+    program.Click(IDC_PLAY); // returns once the file dialog runs its own loop
+    HWND chooser = program.WaitForOwnedWindow("打开文件来播放");
+    ASSERT_NE(nullptr, chooser) << "no file dialog with the expected title";
+    HWND nameBox = GetDlgItem(chooser, 0x47C) ? GetDlgItem(chooser, 0x47C) : GetDlgItem(chooser, 0x480);
+    // Into the folder first, then the file, as a user goes.
+    for (const std::string& name : {songs, song}) {
+        SendMessageA(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        SendMessageA(chooser, WM_COMMAND, IDOK, 0);
+    }
+    EXPECT_TRUE(program.WaitUntilEnabled(IDC_RECORD, false, 5000)) << "playback did not start";
+    EXPECT_TRUE(program.WaitUntilEnabled(IDC_RECORD, true, 8000)) << "playback did not end";
+    std::string heard;
+    RunHost(scratch, "sleep 0.3; p=$(cat parec.pid); kill $p; while kill -0 $p 2>/dev/null; do sleep 0.05; done; "
+                     "sox heard.wav -p sinc -t 100 850-1150 | sox -p -n silence 1 0.02 5% reverse silence 1 0.02 5% "
+                     "stat 2>&1 | awk '/Length/ {print $3}'", &heard);
+    EXPECT_GE(atof(heard.c_str()), 1.4) << "the 1.5 s beep was heard for " << heard << " s";
 }
 
 // Catches: a dialog that does not show, a control missing or mislabelled, a volume written
