@@ -7,21 +7,18 @@ set -uo pipefail
 exe=$1 out=$2 && shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/wine-env"
-rm -rf "$out" && mkdir -p "$out/pulse"
+rm -rf "$out" && mkdir -p "$out"
 # A crash ends the program at once instead of waiting in Wine's crash dialog.
 kwine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 
-export PULSE_RUNTIME_PATH=$out/pulse PULSE_SERVER=unix:$out/pulse/native
-HOME=$out pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=true \
-  -L "module-native-protocol-unix socket=$out/pulse/native" \
-  -L "module-null-sink sink_name=korvalin_out" -L module-always-sink >"$out/pulse.log" 2>&1 &
-echo $! >"$out/pulse.pid"
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-source korvalin_out.monitor
+# A sound server of this run's own, of the kind scripts/test was asked for.
+source "$here/../../scripts/session"
+start_audio private || exit 1
+echo "${SESSION_AUDIO_PIDS[*]}" >"$out/pulse.pid"
 sox -n -r 44100 -c 2 -b 16 "$out/tone.wav" synth 120 sine 440 sine 660 gain -6
 paplay --latency-msec=20 -d korvalin_out "$out/tone.wav" &
 player=$!
-trap 'kill $player $(cat "$out/pulse.pid") 2>/dev/null || true' EXIT
+trap 'kill $player 2>/dev/null; session_stop' EXIT
 
 "$here/../../scripts/wine-exec" "$exe" "Z:${out//\//\\}" "$out" "$@" >"$out/run.log" 2>&1; status=$?
 tr -d '\r' <"$out/run.log"
