@@ -10,8 +10,6 @@
 namespace {
 
 using Strings = std::vector<std::string>;
-const char* const OUTPUTS[] = {"test.wav", "test.mp3", "test_left.wav", "test_left.mp3", "test_right.wav",
-                               "test_right.mp3"};
 const MixerDevice CARD{Recording({Selector(2)}),
                        {"Mic", MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, {Volume(30000, 1000, 60000)}},
                        {"Line In", MIXERLINE_COMPONENTTYPE_SRC_LINE, {Volume(20000, 1000, 60000)}}};
@@ -42,7 +40,7 @@ protected:
     Strings Files()
     {
         Strings found;
-        for (const char* name : OUTPUTS)
+        for (const char* name : OUTPUT_NAMES)
             if (GetFileAttributesA(dir.File(name).c_str()) != INVALID_FILE_ATTRIBUTES)
                 found.push_back(name);
         return found;
@@ -79,7 +77,7 @@ TEST_F(DialogTest, RecordingWritesTheFilesNamedByModeAndBoxes)
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << "mode " << row.mode << " left " << row.left << " right " << row.right
                                         << " wave " << row.wave << " mp3 " << row.mp3);
-        for (const char* name : OUTPUTS)
+        for (const char* name : OUTPUT_NAMES)
             DeleteFileA(dir.File(name).c_str());
         Click(row.mode);
         Check(IDC_LEFT, row.left);

@@ -1,4 +1,6 @@
 #include "ProgramDriver.h"
+#include "support/HostTools.h"
+#include <tlhelp32.h>
 #include <vector>
 
 namespace {
@@ -31,15 +33,42 @@ BOOL CALLBACK FindWindowOf(HWND wnd, LPARAM param)
 
 HWND PollForWindow(DWORD processId, HWND owner, const char* caption, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    do {
-        Search search{processId, owner, caption, nullptr};
-        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
-        Sleep(50);
-    } while (GetTickCount() - start < timeoutMs);
-    return nullptr;
+    Search search{processId, owner, caption, nullptr};
+    PumpUntil([&] { return EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search)), search.found != nullptr; },
+              timeoutMs);
+    return search.found;
+}
+
+// A program left running by a failed test would hold the devices and the output files.
+void EndLeftoverInstances()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, "Korvalin.exe") != 0)
+            continue;
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+    }
+    CloseHandle(snapshot);
+}
+
+void SendKeys(std::initializer_list<WORD> keys)
+{
+    std::vector<INPUT> inputs;
+    for (int up = 0; up < 2; ++up)
+        for (size_t i = 0; i < keys.size(); ++i) {
+            INPUT input{};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = up ? keys.begin()[keys.size() - 1 - i] : keys.begin()[i];
+            input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+            inputs.push_back(input);
+        }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 BOOL CALLBACK CollectStaticText(HWND child, LPARAM param)
@@ -73,6 +102,7 @@ CProgramDriver::~CProgramDriver()
 
 bool CProgramDriver::Start(const std::string& folder)
 {
+    EndLeftoverInstances();
     std::string exe = folder + "\\Korvalin.exe";
     std::vector<char> commandLine(exe.begin(), exe.end());
     commandLine.push_back('\0');
@@ -121,11 +151,45 @@ void CProgramDriver::Click(int id) const
 
 bool CProgramDriver::WaitUntilEnabled(int id, bool enabled, DWORD timeoutMs) const
 {
-    for (DWORD start = GetTickCount(); IsEnabled(id) != enabled; Sleep(50)) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
+    return PumpUntil([&] { return IsEnabled(id) == enabled; }, timeoutMs);
+}
+
+bool CProgramDriver::Choose(int id, const char* text) const
+{
+    HWND combo = GetDlgItem(m_hDialog, id);
+    const LRESULT item = SendMessageA(combo, CB_FINDSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
+    if (item == CB_ERR)
+        return false;
+    SendMessageA(combo, CB_SETCURSEL, item, 0);
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(m_hDialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo),
+                               SMTO_NORMAL, 2000, &result) != 0;
+}
+
+void CProgramDriver::Close(CloseBy how) const
+{
+    SetForegroundWindow(m_hDialog);
+    PumpUntil([&] { return GetForegroundWindow() == m_hDialog; }, 2000);
+    if (how == CloseBy::Escape) {
+        // Through a control, as the dialog's keyboard handling takes it.
+        PostMessageA(GetDlgItem(m_hDialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    } else if (how == CloseBy::AltF4) {
+        SendKeys({VK_MENU, VK_F4});
+    } else {
+        // The skinned caption's close button, wherever the skin puts it along the caption.
+        RECT rc;
+        GetWindowRect(m_hDialog, &rc);
+        POINT at{rc.right - 1, rc.top + 10};
+        for (; at.x > rc.left; --at.x)
+            if (SendMessageA(m_hDialog, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) == HTCLOSE)
+                break;
+        SetCursorPos(at.x - 2, at.y);
+        INPUT clicks[2]{};
+        clicks[0].type = clicks[1].type = INPUT_MOUSE;
+        clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(2, clicks, sizeof(INPUT));
     }
-    return true;
 }
 
 std::vector<std::string> CProgramDriver::DismissBoxes(DWORD quietMs) const
@@ -135,8 +199,7 @@ std::vector<std::string> CProgramDriver::DismissBoxes(DWORD quietMs) const
         texts.emplace_back();
         EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&texts.back()));
         PostMessageA(box, WM_COMMAND, IDOK, 0);
-        for (DWORD start = GetTickCount(); IsWindow(box) && GetTickCount() - start < 5000;)
-            Sleep(20);
+        PumpUntil([&] { return !IsWindow(box); });
     }
     return texts;
 }

@@ -1,6 +1,7 @@
 // The real program, started and driven from another process as a user would.
 #include "ProgramDriver.h"
 #include "res/resource.h"
+#include "support/HostTools.h"
 #include <gtest/gtest.h>
 #include <commctrl.h>
 #include <set>
@@ -39,8 +40,7 @@ TEST(Startup, ShowsItsFrameAndButtonsInTheSkin)
     const std::set<COLORREF> top = SkinColours("top.bmp"), button = SkinColours("button.bmp");
     double captionShare = 0, buttonShare = 0;
     // Polled: the window may show before it has painted.
-    for (DWORD start = GetTickCount(); (captionShare < 0.95 || buttonShare < 0.7) && GetTickCount() - start < 5000;
-         Sleep(100)) {
+    PumpUntil([&] {
         RECT rc;
         std::vector<COLORREF> window = program.Pixels(0, &rc), caption;
         const int width = rc.right - rc.left;
@@ -50,7 +50,8 @@ TEST(Startup, ShowsItsFrameAndButtonsInTheSkin)
                            window.begin() + y * width + width - 60);
         captionShare = ShareOf(caption, top);
         buttonShare = ShareOf(program.Pixels(IDC_PLAY), button);
-    }
+        return captionShare > 0.95 && buttonShare > 0.7;
+    });
     EXPECT_GT(captionShare, 0.95) << "the caption is not drawn from the skin";
     EXPECT_GT(buttonShare, 0.7) << "Play is not a skinned button";
 }
@@ -99,9 +100,7 @@ TEST(Startup, AboutAndContactLeaveTheDialogUsableAndCloseEndsTheProgram)
     GetDlgItemTextA(about, IDOK, text, sizeof text);
     EXPECT_STREQ("确定", text);
     PostMessageA(about, WM_COMMAND, IDOK, 0);
-    for (DWORD start = GetTickCount(); IsWindow(about) && GetTickCount() - start < 5000;)
-        Sleep(50);
-    EXPECT_FALSE(IsWindow(about));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(about); }));
 
     PostMessageA(GetDlgItem(program.MainDialog(), IDC_CONTACT), BM_CLICK, 0, 0);
     EXPECT_TRUE(program.Responds());
