@@ -57,10 +57,20 @@ private:
     char m_previousDir[MAX_PATH] = "";
 };
 
-// Catches files missing, extra or misnamed for a mode and its boxes, a box where none belongs,
-// and Left and Right not following the mode.
+// What a file of `mode` holds of the test tone (440 Hz left, 660 Hz right): channels and tones.
+std::string Holds(int mode, const std::string& file)
+{
+    if (mode != IDC_ALONE)
+        return mode == IDC_MONO ? " 1 440+660" : " 2 440,660";
+    return file.find("left") != std::string::npos ? " 1 440" : " 1 660";
+}
+
+// Catches files missing, extra, misnamed, empty, cut short or holding the wrong channel for a
+// mode and its boxes, a box where none belongs, and Left and Right not following the mode.
 TEST_F(DialogTest, RecordingWritesTheFilesNamedByModeAndBoxes)
 {
+    ASSERT_EQ(0, RunHost(dir, "sox -n -r 44100 -c 2 -b 16 tone.wav synth 60 sine 440 sine 660 gain -6 && "
+                              "(paplay --latency-msec=500 -d korvalin_out tone.wav & echo $! >player.pid)"));
     const struct {
         int mode;
         bool left, right, wave, mp3;
@@ -87,10 +97,23 @@ TEST_F(DialogTest, RecordingWritesTheFilesNamedByModeAndBoxes)
         Click(IDC_RECORD);
         EXPECT_EQ(row.mode == IDC_ALONE, Enabled(IDC_LEFT));
         EXPECT_EQ(row.mode == IDC_ALONE, Enabled(IDC_RIGHT));
+        // A program's first capture may start late: recorded until the first file holds 16 kB.
+        const std::string first = row.files.empty() ? "" : dir.File(row.files[0]);
+        PumpUntil([&] {
+            WIN32_FILE_ATTRIBUTE_DATA data{};
+            return GetFileAttributesExA(first.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow > 16000;
+        }, first.empty() ? 300 : 8000);
         Click(IDC_STOP);
         ASSERT_TRUE(WaitForIdle());
         EXPECT_EQ(row.files, Files());
+        for (const std::string& file : row.files) {
+            std::string report;
+            EXPECT_EQ(0, RunHost(dir, std::string("python3 ") + CHECK_AUDIO + " " + file + Holds(row.mode, file) +
+                                          " --seconds 0.2 8" + (file.back() == 'v' ? " --sizes" : ""), &report))
+                << report;
+        }
     }
+    RunHost(dir, "kill $(cat player.pid)");
     EXPECT_EQ(Strings{}, boxes.Texts());
 }
 

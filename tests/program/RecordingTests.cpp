@@ -20,11 +20,12 @@ struct Clicks {
 
 // The length a recording may have: what the device captured from the Record click to the Stop
 // click, never more but for 20 ms of the clock's steps. Wine's capture here delivers 0.07 to
-// 0.25 s less than that (its stream starts late and keeps what its server still holds at the
-// reset); 0.3 s still fails a recording cut by a stale timer or a lost buffer queue.
+// 0.25 s less than that, and up to 0.5 s less on a program's first recording (its stream starts
+// late and drops what its server still holds at the reset); 0.6 s still fails a recording cut
+// by a stale fallback timer (1.2 s short) or ended by a lost buffer queue.
 std::string Length(const Clicks& at)
 {
-    return " --seconds " + std::to_string(at.stop - at.recorded - 0.3) + " " + std::to_string(at.stopped - at.record + 0.02) +
+    return " --seconds " + std::to_string(at.stop - at.recorded - 0.6) + " " + std::to_string(at.stopped - at.record + 0.02) +
            " --started " + std::to_string(at.record);
 }
 
