@@ -60,9 +60,8 @@ private:
 // What a file of `mode` holds of the test tone (440 Hz left, 660 Hz right): channels and tones.
 std::string Holds(int mode, const std::string& file)
 {
-    if (mode != IDC_ALONE)
-        return mode == IDC_MONO ? " 1 440+660" : " 2 440,660";
-    return file.find("left") != std::string::npos ? " 1 440" : " 1 660";
+    const bool left = file.find("left") != std::string::npos;
+    return mode == IDC_MONO ? " 1 440+660" : mode == IDC_STEREO ? " 2 440,660" : left ? " 1 440" : " 1 660";
 }
 
 // Catches files missing, extra, misnamed, empty, cut short or holding the wrong channel for a

@@ -57,20 +57,6 @@ void EndLeftoverInstances()
     CloseHandle(snapshot);
 }
 
-void SendKeys(std::initializer_list<WORD> keys)
-{
-    std::vector<INPUT> inputs;
-    for (int up = 0; up < 2; ++up)
-        for (size_t i = 0; i < keys.size(); ++i) {
-            INPUT input{};
-            input.type = INPUT_KEYBOARD;
-            input.ki.wVk = up ? keys.begin()[keys.size() - 1 - i] : keys.begin()[i];
-            input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-            inputs.push_back(input);
-        }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
-
 BOOL CALLBACK CollectStaticText(HWND child, LPARAM param)
 {
     char className[32] = "", text[256] = "";
@@ -173,23 +159,28 @@ void CProgramDriver::Close(CloseBy how) const
     if (how == CloseBy::Escape) {
         // Through a control, as the dialog's keyboard handling takes it.
         PostMessageA(GetDlgItem(m_hDialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-    } else if (how == CloseBy::AltF4) {
-        SendKeys({VK_MENU, VK_F4});
-    } else {
+        return;
+    }
+    INPUT inputs[4]{};
+    const WORD keys[] = {VK_MENU, VK_F4, VK_F4, VK_MENU};
+    for (int i = 0; i < 4; ++i) {
+        inputs[i].type = INPUT_KEYBOARD;
+        inputs[i].ki.wVk = keys[i];
+        inputs[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+    }
+    if (how == CloseBy::CloseButton) {
         // The skinned caption's close button, wherever the skin puts it along the caption.
         RECT rc;
         GetWindowRect(m_hDialog, &rc);
         POINT at{rc.right - 1, rc.top + 10};
-        for (; at.x > rc.left; --at.x)
-            if (SendMessageA(m_hDialog, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) == HTCLOSE)
-                break;
+        while (at.x > rc.left && SendMessageA(m_hDialog, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) != HTCLOSE)
+            --at.x;
         SetCursorPos(at.x - 2, at.y);
-        INPUT clicks[2]{};
-        clicks[0].type = clicks[1].type = INPUT_MOUSE;
-        clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        SendInput(2, clicks, sizeof(INPUT));
+        inputs[0] = inputs[1] = INPUT{INPUT_MOUSE, {}};
+        inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     }
+    SendInput(how == CloseBy::CloseButton ? 2 : 4, inputs, sizeof(INPUT));
 }
 
 std::vector<std::string> CProgramDriver::DismissBoxes(DWORD quietMs) const

@@ -57,8 +57,8 @@ TEST(Startup, ShowsItsFrameAndButtonsInTheSkin)
 }
 
 // Catches: a dialog that does not show, a control missing or mislabelled, a volume written
-// back as the slider's minimum, Esc that does not end the program.
-TEST(Startup, ShowsTheMainDialogWithEveryControlAndEndsOnEscape)
+// back as the slider's minimum.
+TEST(Startup, ShowsTheMainDialogWithEveryControl)
 {
     CProgramDriver program;
     ASSERT_TRUE(program.Start()) << "no main dialog appeared";
@@ -81,10 +81,6 @@ TEST(Startup, ShowsTheMainDialogWithEveryControlAndEndsOnEscape)
     // Wine's mixer reports no volume: the slider shows the maximum, not its minimum.
     HWND slider = GetDlgItem(dialog, IDC_SLIDER_MIC);
     EXPECT_EQ(SendMessageA(slider, TBM_GETRANGEMAX, 0, 0), SendMessageA(slider, TBM_GETPOS, 0, 0));
-
-    // Esc reaches the dialog's own keyboard handling through one of its controls.
-    PostMessageA(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-    EXPECT_TRUE(program.WaitForExit(10000)) << "Escape did not end the program";
 }
 
 // Catches: an about entry that opens nothing or takes the dialog with it, a contact command

@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# Starts a sound server of its own (one case kills it) with two null sinks: korvalin_out plays a
-# known stereo tone (440 Hz left, 660 Hz right), korvalin_other 1000 Hz. recording_tests.exe
-# clicks through the real program and lists in each case's folder what its files must hold;
-# check_audio.py then reads each file as a player would. The players keep half a second
-# buffered, so they do not run dry on a busy machine; an underrun they still log is taken as
-# the source's silence, not the recorder's. Exits 77 when a case was skipped.
+# A sound server of its own (one case kills it) with two null sinks: korvalin_out plays 440 Hz
+# left and 660 Hz right, korvalin_other 1000 Hz, each from a player that keeps half a second
+# buffered and logs any underrun (the source's silence, not the recorder's). recording_tests.exe
+# clicks through the real program and lists what each case's files must hold; check_audio.py
+# reads them as a player would. Exits 77 when a case was skipped.
 # Usage: recordings.sh RECORDING_TESTS_EXE OUTPUT_FOLDER [gtest arguments]
 set -uo pipefail
 exe=$1 out=$2 && shift 2
@@ -25,10 +24,8 @@ play() { # sink file: plays it, logging each underrun with the time it happened;
   SESSION_PIDS+=($!)
   echo $! >"$out/$1.pid"
 }
-sox -n -r 44100 -c 2 -b 16 "$out/tone.wav" synth 300 sine 440 sine 660 gain -6
-sox -n -r 44100 -c 2 -b 16 "$out/other.wav" synth 300 sine 1000 gain -6
-play korvalin_out "$out/tone.wav"
-play korvalin_other "$out/other.wav"
+sox -n -r 44100 -c 2 -b 16 "$out/tone.wav" synth 300 sine 440 sine 660 gain -6 && play korvalin_out "$out/tone.wav"
+sox -n -r 44100 -c 2 -b 16 "$out/other.wav" synth 300 sine 1000 gain -6 && play korvalin_other "$out/other.wav"
 
 "$here/../../scripts/wine-exec" "$exe" "Z:${out//\//\\}" "$out" "$@" >"$out/run.log" 2>&1
 status=$?

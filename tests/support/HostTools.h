@@ -50,11 +50,8 @@ bool PumpUntil(Predicate done, DWORD timeoutMs = 5000)
         if (GetTickCount() - start > timeoutMs)
             return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); DispatchMessageA(&msg))
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
     }
     return true;
 }

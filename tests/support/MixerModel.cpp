@@ -16,16 +16,6 @@ UINT CMixerModel::waveInGetNumDevs()
     return static_cast<UINT>(devices.size());
 }
 
-MMRESULT CMixerModel::waveInGetDevCapsA(UINT_PTR device, WAVEINCAPSA* caps, UINT)
-{
-    if (device >= devices.size())
-        return MMSYSERR_BADDEVICEID;
-    *caps = WAVEINCAPSA{};
-    snprintf(caps->szPname, sizeof caps->szPname, "Modelled card %u", static_cast<unsigned>(device));
-    caps->wChannels = 2;
-    return MMSYSERR_NOERROR;
-}
-
 // Opened without a callback, only to ask for its mixer: the model's device.
 MMRESULT CMixerModel::waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
                                  DWORD_PTR instance, DWORD flags)

@@ -1,7 +1,7 @@
 // CMixerModel: WinMM for everything but the mixer, which is data: per wave-input device its
 // recording destination (line 0) and source lines, each with its controls. Wine's mixer has
 // one source line; choosing between lines needs a card with several. The model's devices are
-// the capture devices the mixer code counts, names and opens to find their mixer, whatever
+// the capture devices the mixer code counts and opens to find their mixer, whatever
 // devices Wine has; a device opened to record is Wine's real one.
 #pragma once
 #include "support/TestAudioServices.h"
@@ -54,7 +54,6 @@ public:
     bool valuesUnreadable = false;
 
     UINT waveInGetNumDevs() override;
-    MMRESULT waveInGetDevCapsA(UINT_PTR device, WAVEINCAPSA* caps, UINT size) override;
     MMRESULT waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
                         DWORD_PTR instance, DWORD flags) override;
     MMRESULT waveInClose(HWAVEIN handle) override;

@@ -6,10 +6,7 @@
 #include <vector>
 
 struct ShownMessage {
-    HWND owner;
     std::string text;
-    std::string caption;
-    UINT type;
 };
 
 // While alive, every message box is recorded and answered with `answer` instead of shown.
