@@ -96,7 +96,7 @@ bool CProgramDriver::Start(const std::string& folder)
     startup.cb = sizeof startup;
     if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
                         &startup, &m_process))
-        return false;
+        return fprintf(stderr, "cannot start %s: error %lu\n", exe.c_str(), GetLastError()), false;
     WaitForInputIdle(m_process.hProcess, 10000);
     m_hDialog = PollForWindow(m_process.dwProcessId, nullptr, MAIN_CAPTION, 15000);
     return m_hDialog != nullptr;

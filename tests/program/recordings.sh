@@ -20,7 +20,7 @@ pactl load-module module-null-sink sink_name=korvalin_other sink_properties=devi
 
 play() { # sink file: plays it, logging each underrun with the time it happened; its PID in sink.pid
   paplay -v --latency-msec=500 -d "$1" "$2" >/dev/null \
-    2> >(while IFS= read -r line; do echo "$(date +%s.%N) $line"; done >>"$out/underruns.log") &
+    2> >(stdbuf -oL tr '\r' '\n' | while IFS= read -r line; do echo "$(date +%s.%N) $line"; done >>"$out/underruns.log") &
   SESSION_PIDS+=($!)
   echo $! >"$out/$1.pid"
 }
