@@ -36,7 +36,7 @@ print(usage.ru_utime + usage.ru_stime)' lame --quiet -q 5 -b 128 -m j --resample
   lame_cpu=$(least "$cpu" "$lame_cpu")
 done
 # The engine's file must hold the whole recording, as a player decodes it.
-python3 "@PROJECT_SOURCE_DIR@/tests/tools/check_mp3.py" "$work/engine.mp3" 2 "$work/recording.wav" >/dev/null
+python3 "@PROJECT_SOURCE_DIR@/tests/tools/check_audio.py" "$work/engine.mp3" 2 0 --frames "$work/recording.wav" >/dev/null
 awk -v a="$engine_cpu" -v b="$lame_cpu" -v c="$base_cpu" -v s=$seconds 'BEGIN {
   printf "mp3_engine_vs_lame_cpu_ratio %.3f ratio\n", a / b
   printf "mp3_engine_xrealtime %.1f x\n", s / a

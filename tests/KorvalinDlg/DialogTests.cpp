@@ -10,8 +10,6 @@
 namespace {
 
 using Strings = std::vector<std::string>;
-const char* const OUTPUTS[] = {"test.wav", "test.mp3", "test_left.wav", "test_left.mp3", "test_right.wav",
-                               "test_right.mp3"};
 const MixerDevice CARD{Recording({Selector(2)}),
                        {"Mic", MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, {Volume(30000, 1000, 60000)}},
                        {"Line In", MIXERLINE_COMPONENTTYPE_SRC_LINE, {Volume(20000, 1000, 60000)}}};
@@ -42,7 +40,7 @@ protected:
     Strings Files()
     {
         Strings found;
-        for (const char* name : OUTPUTS)
+        for (const char* name : OUTPUT_NAMES)
             if (GetFileAttributesA(dir.File(name).c_str()) != INVALID_FILE_ATTRIBUTES)
                 found.push_back(name);
         return found;
@@ -59,10 +57,19 @@ private:
     char m_previousDir[MAX_PATH] = "";
 };
 
-// Catches files missing, extra or misnamed for a mode and its boxes, a box where none belongs,
-// and Left and Right not following the mode.
+// What a file of `mode` holds of the test tone (440 Hz left, 660 Hz right): channels and tones.
+std::string Holds(int mode, const std::string& file)
+{
+    const bool left = file.find("left") != std::string::npos;
+    return mode == IDC_MONO ? " 1 440+660" : mode == IDC_STEREO ? " 2 440,660" : left ? " 1 440" : " 1 660";
+}
+
+// Catches files missing, extra, misnamed, empty, cut short or holding the wrong channel for a
+// mode and its boxes, a box where none belongs, and Left and Right not following the mode.
 TEST_F(DialogTest, RecordingWritesTheFilesNamedByModeAndBoxes)
 {
+    ASSERT_EQ(0, RunHost(dir, "sox -n -r 44100 -c 2 -b 16 tone.wav synth 60 sine 440 sine 660 gain -6 && "
+                              "(paplay --latency-msec=500 -d korvalin_out tone.wav & echo $! >player.pid)"));
     const struct {
         int mode;
         bool left, right, wave, mp3;
@@ -79,7 +86,7 @@ TEST_F(DialogTest, RecordingWritesTheFilesNamedByModeAndBoxes)
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << "mode " << row.mode << " left " << row.left << " right " << row.right
                                         << " wave " << row.wave << " mp3 " << row.mp3);
-        for (const char* name : OUTPUTS)
+        for (const char* name : OUTPUT_NAMES)
             DeleteFileA(dir.File(name).c_str());
         Click(row.mode);
         Check(IDC_LEFT, row.left);
@@ -89,10 +96,23 @@ TEST_F(DialogTest, RecordingWritesTheFilesNamedByModeAndBoxes)
         Click(IDC_RECORD);
         EXPECT_EQ(row.mode == IDC_ALONE, Enabled(IDC_LEFT));
         EXPECT_EQ(row.mode == IDC_ALONE, Enabled(IDC_RIGHT));
+        // A program's first capture may start late: recorded until the first file holds 16 kB.
+        const std::string first = row.files.empty() ? "" : dir.File(row.files[0]);
+        PumpUntil([&] {
+            WIN32_FILE_ATTRIBUTE_DATA data{};
+            return GetFileAttributesExA(first.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow > 16000;
+        }, first.empty() ? 300 : 8000);
         Click(IDC_STOP);
         ASSERT_TRUE(WaitForIdle());
         EXPECT_EQ(row.files, Files());
+        for (const std::string& file : row.files) {
+            std::string report;
+            EXPECT_EQ(0, RunHost(dir, std::string("python3 ") + CHECK_AUDIO + " " + file + Holds(row.mode, file) +
+                                          " --seconds 0.2 8" + (file.back() == 'v' ? " --sizes" : ""), &report))
+                << report;
+        }
     }
+    RunHost(dir, "kill $(cat player.pid)");
     EXPECT_EQ(Strings{}, boxes.Texts());
 }
 

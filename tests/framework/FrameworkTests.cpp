@@ -1,4 +1,5 @@
-// Message maps, the window-procedure prologue, data exchange and the message-box owner.
+// Message maps, the window-procedure prologue and data exchange. The message boxes' owner and
+// caption are checked on the real program, which finds its boxes by them.
 #include "framework/Afx.h"
 #include "support/Sinks.h"
 #include <gtest/gtest.h>

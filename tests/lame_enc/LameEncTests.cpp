@@ -73,8 +73,9 @@ TEST(LameEnc, FilesDecodeWithTheirLengthChannelsAndTones)
             std::string tones, report;
             for (int tone : out.tones)
                 tones += (tones.empty() ? "" : ",") + std::to_string(tone);
-            EXPECT_EQ(0, RunHost(dir, std::string("python3 ") + CHECK_MP3 + " " + out.file + " " +
-                                          std::to_string(out.tones.size()) + " " + std::to_string(row.frames) + " " + tones,
+            EXPECT_EQ(0, RunHost(dir, std::string("python3 ") + CHECK_AUDIO + " " + out.file + " " +
+                                          std::to_string(out.tones.size()) + " " + tones + " --frames " +
+                                          std::to_string(row.frames),
                                  &report))
                 << report;
         }

@@ -1,4 +1,6 @@
 #include "ProgramDriver.h"
+#include "support/HostTools.h"
+#include <tlhelp32.h>
 #include <vector>
 
 namespace {
@@ -31,15 +33,28 @@ BOOL CALLBACK FindWindowOf(HWND wnd, LPARAM param)
 
 HWND PollForWindow(DWORD processId, HWND owner, const char* caption, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    do {
-        Search search{processId, owner, caption, nullptr};
-        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
-        Sleep(50);
-    } while (GetTickCount() - start < timeoutMs);
-    return nullptr;
+    Search search{processId, owner, caption, nullptr};
+    PumpUntil([&] { return EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search)), search.found != nullptr; },
+              timeoutMs);
+    return search.found;
+}
+
+// A program left running by a failed test would hold the devices and the output files.
+void EndLeftoverInstances()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, "Korvalin.exe") != 0)
+            continue;
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+    }
+    CloseHandle(snapshot);
 }
 
 BOOL CALLBACK CollectStaticText(HWND child, LPARAM param)
@@ -73,6 +88,7 @@ CProgramDriver::~CProgramDriver()
 
 bool CProgramDriver::Start(const std::string& folder)
 {
+    EndLeftoverInstances();
     std::string exe = folder + "\\Korvalin.exe";
     std::vector<char> commandLine(exe.begin(), exe.end());
     commandLine.push_back('\0');
@@ -80,7 +96,7 @@ bool CProgramDriver::Start(const std::string& folder)
     startup.cb = sizeof startup;
     if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
                         &startup, &m_process))
-        return false;
+        return fprintf(stderr, "cannot start %s: error %lu\n", exe.c_str(), GetLastError()), false;
     WaitForInputIdle(m_process.hProcess, 10000);
     m_hDialog = PollForWindow(m_process.dwProcessId, nullptr, MAIN_CAPTION, 15000);
     return m_hDialog != nullptr;
@@ -121,11 +137,50 @@ void CProgramDriver::Click(int id) const
 
 bool CProgramDriver::WaitUntilEnabled(int id, bool enabled, DWORD timeoutMs) const
 {
-    for (DWORD start = GetTickCount(); IsEnabled(id) != enabled; Sleep(50)) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
+    return PumpUntil([&] { return IsEnabled(id) == enabled; }, timeoutMs);
+}
+
+bool CProgramDriver::Choose(int id, const char* text) const
+{
+    HWND combo = GetDlgItem(m_hDialog, id);
+    const LRESULT item = SendMessageA(combo, CB_FINDSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
+    if (item == CB_ERR)
+        return false;
+    SendMessageA(combo, CB_SETCURSEL, item, 0);
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(m_hDialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo),
+                               SMTO_NORMAL, 2000, &result) != 0;
+}
+
+void CProgramDriver::Close(CloseBy how) const
+{
+    SetForegroundWindow(m_hDialog);
+    PumpUntil([&] { return GetForegroundWindow() == m_hDialog; }, 2000);
+    if (how == CloseBy::Escape) {
+        // Through a control, as the dialog's keyboard handling takes it.
+        PostMessageA(GetDlgItem(m_hDialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        return;
     }
-    return true;
+    INPUT inputs[4]{};
+    const WORD keys[] = {VK_MENU, VK_F4, VK_F4, VK_MENU};
+    for (int i = 0; i < 4; ++i) {
+        inputs[i].type = INPUT_KEYBOARD;
+        inputs[i].ki.wVk = keys[i];
+        inputs[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+    }
+    if (how == CloseBy::CloseButton) {
+        // The skinned caption's close button, wherever the skin puts it along the caption.
+        RECT rc;
+        GetWindowRect(m_hDialog, &rc);
+        POINT at{rc.right - 1, rc.top + 10};
+        while (at.x > rc.left && SendMessageA(m_hDialog, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) != HTCLOSE)
+            --at.x;
+        SetCursorPos(at.x - 2, at.y);
+        inputs[0] = inputs[1] = INPUT{INPUT_MOUSE, {}};
+        inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    }
+    SendInput(how == CloseBy::CloseButton ? 2 : 4, inputs, sizeof(INPUT));
 }
 
 std::vector<std::string> CProgramDriver::DismissBoxes(DWORD quietMs) const
@@ -135,8 +190,7 @@ std::vector<std::string> CProgramDriver::DismissBoxes(DWORD quietMs) const
         texts.emplace_back();
         EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&texts.back()));
         PostMessageA(box, WM_COMMAND, IDOK, 0);
-        for (DWORD start = GetTickCount(); IsWindow(box) && GetTickCount() - start < 5000;)
-            Sleep(20);
+        PumpUntil([&] { return !IsWindow(box); });
     }
     return texts;
 }

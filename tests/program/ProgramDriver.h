@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+enum class CloseBy { Escape, CloseButton, AltF4 };
+
 // Where the build lays out the program as a Windows user unzips it.
 std::string InstallFolder();
 
@@ -19,7 +21,8 @@ public:
     // Ends the program if a test left it running.
     ~CProgramDriver();
 
-    // Starts the program in `folder`, its install folder unless given.
+    // Starts the program in `folder`, its install folder unless given, once any instance a
+    // failed test left has ended.
     bool Start(const std::string& folder = InstallFolder());
     // Ends it at once, as kill -9 would: nothing of it runs any more.
     void Kill() const { TerminateProcess(m_process.hProcess, 9); }
@@ -37,6 +40,10 @@ public:
     void Click(int id) const;
     bool IsEnabled(int id) const { return IsWindowEnabled(GetDlgItem(m_hDialog, id)) != FALSE; }
     bool WaitUntilEnabled(int id, bool enabled, DWORD timeoutMs) const;
+    // Picks the first item of combo box `id` that starts with `text`, as a user's choice.
+    bool Choose(int id, const char* text) const;
+    // Closes the window with the keyboard or the mouse, as a user would.
+    void Close(CloseBy how) const;
     // Answers every message box that shows until none has come for quietMs; their texts in order.
     std::vector<std::string> DismissBoxes(DWORD quietMs) const;
 

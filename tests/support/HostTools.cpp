@@ -58,12 +58,8 @@ int RunHost(const CHostDir& dir, const std::string& command, std::string* output
         return -1;
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    DWORD start = GetTickCount();
-    while (GetFileAttributesA(status.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        if (GetTickCount() - start > timeoutMs)
-            return -1;
-        Sleep(5);
-    }
+    if (!PumpUntil([&] { return GetFileAttributesA(status.c_str()) != INVALID_FILE_ATTRIBUTES; }, timeoutMs))
+        return -1;
     if (output)
         *output = ReadFileBytes(dir.File(tag + ".out"));
     return atoi(ReadFileBytes(status).c_str());
@@ -81,4 +77,12 @@ std::string ExeFolder()
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string folder = path;
     return folder.substr(0, folder.rfind('\\'));
+}
+
+double UnixSeconds()
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return (ticks - 116444736000000000ull) / 1e7; // 100 ns ticks since 1601
 }

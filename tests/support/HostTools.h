@@ -1,8 +1,13 @@
 // Helpers for tests that check files with the host's own tools (sox, mpg123): CHostDir, a
-// scratch folder both sides can reach, and RunHost, which runs a shell command on the host.
+// scratch folder both sides can reach, and RunHost, which runs a shell command on the host;
+// and the one wait for a condition.
 #pragma once
 #include <windows.h>
 #include <string>
+
+// Every file a recording can write.
+inline const char* const OUTPUT_NAMES[] = {"test.wav",      "test.mp3",       "test_left.wav",
+                                           "test_left.mp3", "test_right.wav", "test_right.mp3"};
 
 // A fresh folder under the host's /tmp, removed with everything in it at the end.
 class CHostDir {
@@ -33,3 +38,20 @@ std::string ExeFolder();
 
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
+
+// The wall clock in Unix seconds, as the host's tools log it.
+double UnixSeconds();
+
+// Dispatches this thread's messages until `done` holds or about `timeoutMs` have passed.
+template <class Predicate>
+bool PumpUntil(Predicate done, DWORD timeoutMs = 5000)
+{
+    for (DWORD start = GetTickCount(); !done();) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); DispatchMessageA(&msg))
+            TranslateMessage(&msg);
+    }
+    return true;
+}

@@ -3,13 +3,36 @@
 #include <cstdio>
 
 namespace {
-const UINT_PTR MIXER_HANDLES = 0x4D00;
+const UINT_PTR MIXER_HANDLES = 0x4D00, WAVEIN_HANDLES = 0x5700;
 // Not the first destination, as on most cards: it must be asked for by type.
 const DWORD RECORDING = 1;
 }
 
 // The call fails as scripted, or else the model answers it.
 #define SCRIPTED(name) LONG_PTR result; if (Failing(name, &result)) return static_cast<MMRESULT>(result)
+
+UINT CMixerModel::waveInGetNumDevs()
+{
+    return static_cast<UINT>(devices.size());
+}
+
+// Opened without a callback, only to ask for its mixer: the model's device.
+MMRESULT CMixerModel::waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
+                                 DWORD_PTR instance, DWORD flags)
+{
+    SCRIPTED("waveInOpen");
+    if ((flags & CALLBACK_TYPEMASK) != CALLBACK_NULL)
+        return CWinmmServices::waveInOpen(handle, device, format, callback, instance, flags);
+    *handle = reinterpret_cast<HWAVEIN>(WAVEIN_HANDLES + device);
+    return device < devices.size() ? MMSYSERR_NOERROR : MMSYSERR_BADDEVICEID;
+}
+
+MMRESULT CMixerModel::waveInClose(HWAVEIN handle)
+{
+    SCRIPTED("waveInClose");
+    const UINT_PTR device = reinterpret_cast<UINT_PTR>(handle) - WAVEIN_HANDLES;
+    return device < devices.size() ? MMSYSERR_NOERROR : CWinmmServices::waveInClose(handle);
+}
 
 UINT CMixerModel::mixerGetNumDevs()
 {
@@ -21,8 +44,8 @@ UINT CMixerModel::mixerGetNumDevs()
 MMRESULT CMixerModel::mixerGetID(HMIXEROBJ object, UINT* id, DWORD)
 {
     SCRIPTED("mixerGetID");
-    MMRESULT known = ::waveInGetID(reinterpret_cast<HWAVEIN>(object), id);
-    return known != MMSYSERR_NOERROR || *id < devices.size() ? known : MMSYSERR_NODRIVER;
+    *id = static_cast<UINT>(reinterpret_cast<UINT_PTR>(object) - WAVEIN_HANDLES);
+    return *id < devices.size() ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
 }
 
 MMRESULT CMixerModel::mixerOpen(HMIXER* handle, UINT id, DWORD_PTR, DWORD_PTR, DWORD)

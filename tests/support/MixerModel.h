@@ -1,6 +1,8 @@
 // CMixerModel: WinMM for everything but the mixer, which is data: per wave-input device its
 // recording destination (line 0) and source lines, each with its controls. Wine's mixer has
-// one source line; choosing between lines needs a card with several.
+// one source line; choosing between lines needs a card with several. The model's devices are
+// the capture devices the mixer code counts and opens to find their mixer, whatever
+// devices Wine has; a device opened to record is Wine's real one.
 #pragma once
 #include "support/TestAudioServices.h"
 #include <string>
@@ -51,6 +53,10 @@ public:
     // Reads succeed without writing a value, as Wine's source-line volumes do.
     bool valuesUnreadable = false;
 
+    UINT waveInGetNumDevs() override;
+    MMRESULT waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
+                        DWORD_PTR instance, DWORD flags) override;
+    MMRESULT waveInClose(HWAVEIN handle) override;
     UINT mixerGetNumDevs() override;
     MMRESULT mixerGetID(HMIXEROBJ object, UINT* id, DWORD flags) override;
     MMRESULT mixerOpen(HMIXER* handle, UINT id, DWORD_PTR callback, DWORD_PTR instance, DWORD flags) override;

@@ -2,8 +2,8 @@
 
 CapturedMessageBoxes::CapturedMessageBoxes(int answer)
 {
-    m_previous = AfxSetMessageBoxSink([this, answer](HWND owner, const char* text, const char* caption, UINT type) {
-        shown.push_back({owner, text, caption ? caption : "", type});
+    m_previous = AfxSetMessageBoxSink([this, answer](HWND, const char* text, const char*, UINT) {
+        shown.push_back({text});
         return answer;
     });
 }

@@ -1,0 +1,123 @@
+#!/usr/bin/env python3
+# check_audio.py FILE CHANNELS TONES [options]: reads FILE as a player would (sox, mpg123) and
+# judges each 50 ms window: each channel holds its tones (comma between channels, + within one,
+# 0 for none) at an unbroken phase, so a block lost, doubled or zeroed anywhere fails. A silent
+# window passes only when the player logged an underrun then (--underruns LOG --started TIME).
+#   --frames N|WAV     exactly N samples per channel (or as many as WAV holds)
+#   --seconds MIN MAX  a length between MIN and MAX seconds
+#   --rate R           samples per second (22050 unless given)
+#   --sizes            the WAV's RIFF and data sizes match its bytes
+#   --heard SECONDS    a recording of the sink's monitor: the first tone heard for SECONDS, no hole
+# An MP3 must be Layer III, CBR 128 kbit/s, with frame sync first and an Info/Xing tag
+# (--partial: a stream cut off by a killed program or a full disk, whose tag was never written).
+import argparse, array, math, os, re, struct, subprocess, sys, tempfile
+
+
+def decode(path, rate, partial=False):
+    errors = []
+    with tempfile.TemporaryDirectory() as tmp:
+        if path.endswith(".mp3"):
+            run = subprocess.run(["mpg123", "-v", "-w", f"{tmp}/out.wav", path], capture_output=True, text=True)
+            fmt = re.search(r"MPEG \S+ L III (\S+) (\d+)", run.stderr)
+            head = open(path, "rb").read(200)
+            if run.returncode or not fmt or fmt.groups() != ("cbr128", str(rate)):
+                errors.append(f"mpg123 gives {fmt and fmt.groups()}, expected cbr128 at {rate}: {run.stderr[-200:]}")
+            if head[:1] != b"\xff" or not (partial or re.search(rb"Info|Xing", head)):
+                errors.append("no frame sync and tag at the start")
+            path = f"{tmp}/out.wav"
+        info = subprocess.run(["soxi", path], capture_output=True, text=True)
+        if info.returncode or subprocess.run(["sox", path, "-t", "s16", f"{tmp}/out.raw"]).returncode:
+            sys.exit(f"FAIL {path}: sox cannot read it: {info.stderr[-300:]} {errors}")
+        samples = array.array("h", open(f"{tmp}/out.raw", "rb").read())
+    channels, got = (int(re.search(rf"{k}\s*: (\d+)", info.stdout).group(1)) for k in ("Channels", "Sample Rate"))
+    return channels, samples, errors + ([f"rate {got}, expected {rate}"] if got != rate else [])
+
+
+def fit(x, start, freqs, rate):
+    # Least squares of cos and sin at each frequency, phases counted from the file's start: the
+    # share of the window's energy each tone holds, and its phase.
+    basis = [[g(2 * math.pi * f / rate * (start + n)) for n in range(len(x))] for f in freqs for g in (math.cos, math.sin)]
+    k = len(basis)
+    a = [[sum(u * v for u, v in zip(p, q)) for q in basis] + [sum(u * v for u, v in zip(p, x))] for p in basis]
+    for i in range(k):  # Gauss-Jordan: nearly orthogonal over a window
+        for j in range(k):
+            if j != i:
+                a[j] = [u - a[j][i] / a[i][i] * v for u, v in zip(a[j], a[i])]
+    c = [a[i][k] / a[i][i] for i in range(k)]
+    energy = sum(v * v for v in x) or 1.0
+    return ([(c[i] ** 2 * a[i][i] + c[i + 1] ** 2 * a[i + 1][i + 1]) / energy for i in range(0, k, 2)],
+            [math.atan2(-c[i + 1], c[i]) for i in range(0, k, 2)])
+
+
+def judge(samples, channels, a, underruns):
+    errors, size, frames = [], int(a.rate * 0.05), len(samples) // channels
+    for ch, spec in enumerate(a.tones.split(",")):
+        freqs, x, last, toned = [float(f) for f in spec.split("+")], samples[ch::channels], None, []
+        # A cut-off MP3 has no tag to take the encoder's delay off its start.
+        for w in range(2 if a.partial else 0, frames // size if spec != "0" else 0):
+            start, part = w * size, x[w * size:(w + 1) * size]
+            at = start / a.rate
+            # The null sink gives exact silence where the player ran dry, as would a recorder that
+            # wrote a block it never got: a run of 2 ms, which no tone has.
+            if re.search(rb"\x01{40}", bytes(abs(v) < 2 for v in part)):
+                if any(abs(u - a.started - at) < 0.5 for u in underruns):
+                    print(f"{a.file}: channel {ch} at {at:.2f} s silent at the source (player underrun)")
+                elif a.heard is None:
+                    errors.append(f"channel {ch}: silent window at {at:.2f} s")
+                last = None
+                continue
+            shares, phases = fit(part, start, freqs, a.rate)
+            # Heard on the sink beside the test tone: the first tone must be there too.
+            if sum(shares) < 0.8 or (a.heard is not None and shares[0] < 0.1):
+                if a.heard is None:
+                    errors.append(f"channel {ch}: {spec} Hz hold {sum(shares):.2f} of the window at {at:.2f} s")
+                last = None
+                continue
+            jump = last and max(abs((p - q + math.pi) % (2 * math.pi) - math.pi) for p, q in zip(phases, last))
+            if jump and jump > 0.5:
+                errors.append(f"channel {ch}: the tone's phase jumps by {jump:.2f} rad at {at:.2f} s (a block lost)")
+            last = phases
+            toned.append(w)
+        if a.heard is not None:
+            holes = [w * 0.05 for w in range(toned[0], toned[-1]) if w not in toned] if toned else []
+            span = (toned[-1] - toned[0] + 1) * 0.05 if toned else 0
+            if holes or span < a.heard:  # the player's own start and end are not the recorder's
+                errors.append(f"channel {ch}: {freqs[0]} Hz heard for {span:.2f} s, holes at {holes[:5]} s")
+    return errors
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    for name, kind in (("file", str), ("channels", int), ("tones", str)):
+        ap.add_argument(name, type=kind)
+    for name, kind in (("--frames", str), ("--rate", int), ("--heard", float), ("--underruns", str), ("--started", float)):
+        ap.add_argument(name, type=kind)
+    ap.add_argument("--seconds", nargs=2, type=float)
+    ap.add_argument("--sizes", action="store_true")
+    ap.add_argument("--partial", action="store_true")
+    a = ap.parse_args()
+    a.rate, a.started = a.rate or 22050, a.started or 0
+    if not os.path.exists(a.file):
+        sys.exit(f"FAIL {a.file}: missing")
+    channels, samples, errors = decode(a.file, a.rate, a.partial)
+    frames = len(samples) // channels
+    want = a.frames and (int(a.frames) if a.frames.isdigit() else len(decode(a.frames, a.rate)[1]) // channels)
+    data = open(a.file, "rb").read()
+    riff, size = struct.unpack_from("<I", data, 4)[0], struct.unpack_from("<I", data, 42)[0]
+    log = open(a.underruns).readlines() if a.underruns and os.path.exists(a.underruns) else []
+    underruns = [float(line.split()[0]) for line in log if "underrun" in line.lower()]
+    low, high = a.seconds or (0, 1e9)
+    errors += [what for what, wrong in [
+        (f"{channels} channels, expected {a.channels}", channels != a.channels),
+        (f"{frames} samples per channel, expected {want}", a.frames and frames != want),
+        (f"{frames / a.rate:.3f} s long, expected {low:.3f} to {high:.3f}", not low <= frames / a.rate <= high),
+        (f"{len(data)} bytes, RIFF size {riff}, data size {size}",
+         a.sizes and (riff + 8 != len(data) or (size + 1) // 2 * 2 + 46 != len(data))),
+        ("no samples", frames == 0)] if wrong]
+    errors += judge(samples, channels, a, underruns)
+    if errors:
+        sys.exit(f"FAIL {a.file}: " + "; ".join(errors[:6]) + (f"; and {len(errors) - 6} more" if len(errors) > 6 else ""))
+    print(f"ok   {a.file}: {channels} ch, {frames / a.rate:.3f} s")
+
+
+main()
