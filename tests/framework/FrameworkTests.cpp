@@ -136,29 +136,6 @@ TEST(DataExchange, RadioGroupsMoveBothWays)
     dlg.DestroyWindow();
 }
 
-// Catches boxes that lose their owner (they would hide behind the dialog) or their caption.
-TEST(Diagnostics, TheApplicationOwnsItsMessageBoxes)
-{
-    CapturedMessageBoxes boxes;
-    CRecorderWnd wnd;
-    ASSERT_TRUE(wnd.Create());
-    {
-        CWinApp app("Korvalin");
-        app.m_pMainWnd = &wnd;
-        AfxMessageBox("Write file failed");
-    }
-    AfxMessageBox("no application");
-    {
-        CWinApp unnamed; // named after the program's file
-        AfxMessageBox("unnamed");
-    }
-    ASSERT_EQ(3u, boxes.shown.size());
-    EXPECT_EQ(wnd.m_hWnd, boxes.shown[0].owner);
-    EXPECT_EQ("Korvalin", boxes.shown[0].caption);
-    EXPECT_EQ(nullptr, boxes.shown[1].owner);
-    EXPECT_EQ("framework_tests", boxes.shown[2].caption);
-}
-
 // Catches a search that takes the second byte of a double-byte character for the one sought:
 // 籠 is BB 5C, and 5C is '\'.
 TEST(String, ReverseFindStepsByCharacters)
