@@ -41,24 +41,35 @@ const FailureRow FAILURES[] = {
 };
 
 // Real WinMM, adding up what the device handed back: the bytes of each returned buffer, once
-// per time it was queued.
+// per time it was queued, seen when it is unprepared or its device closes.
 class CCountingServices : public CTestAudioServices {
 public:
     MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT size) override
     {
-        m_counted.erase(header);
+        m_queued.insert(header);
         return CTestAudioServices::waveInAddBuffer(handle, header, size);
     }
     MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT size) override
     {
-        if ((header->dwFlags & WHDR_DONE) && m_counted.insert(header).second)
-            recorded += header->dwBytesRecorded;
+        Returned(header);
         return CTestAudioServices::waveInUnprepareHeader(handle, header, size);
+    }
+    MMRESULT waveInClose(HWAVEIN handle) override
+    {
+        const MMRESULT result = CTestAudioServices::waveInClose(handle);
+        for (auto it = m_queued.begin(); result == MMSYSERR_NOERROR && it != m_queued.end();)
+            Returned(*it++);
+        return result;
     }
     DWORD recorded = 0;
 
 private:
-    std::set<const WAVEHDR*> m_counted;
+    void Returned(WAVEHDR* header)
+    {
+        if ((header->dwFlags & WHDR_DONE) && m_queued.erase(header))
+            recorded += header->dwBytesRecorded;
+    }
+    std::set<WAVEHDR*> m_queued;
 };
 
 // Boxes answered after a modal loop of their own, as a user takes time to read them: a box the
