@@ -34,28 +34,19 @@ BOOL CWaveOutput::Open(LPCSTR pszFileName, const WAVEFORMATEX& wfx)
         return FALSE;
     m_dwData = 0;
     m_bFailed = FALSE;
-    if (WriteHeader(wfx))
+    const DWORD cbFormat = sizeof(WAVEFORMATEX);
+    WAVEFORMATEX format = wfx;
+    format.cbSize = 0;
+    memcpy(m_header, "RIFF", 4);
+    memcpy(m_header + 8, "WAVEfmt ", 8);
+    memcpy(m_header + 16, &cbFormat, 4);
+    memcpy(m_header + 20, &format, sizeof format);
+    memcpy(m_header + 38, "data", 4);
+    if (WriteSizes(0))
         return TRUE;
     AudioServices().mmioClose(m_hmmio, 0);
     m_hmmio = nullptr;
     return FALSE;
-}
-
-// The header of an empty file: sizes 38 and 0 until samples follow.
-BOOL CWaveOutput::WriteHeader(const WAVEFORMATEX& wfx)
-{
-    BYTE header[DATA_OFFSET];
-    const DWORD cbRiff = RIFF_HEADER_REST, cbFormat = sizeof(WAVEFORMATEX), cbData = 0;
-    memcpy(header, "RIFF", 4);
-    memcpy(header + 4, &cbRiff, 4);
-    memcpy(header + 8, "WAVEfmt ", 8);
-    memcpy(header + 16, &cbFormat, 4);
-    WAVEFORMATEX format = wfx;
-    format.cbSize = 0;
-    memcpy(header + 20, &format, sizeof format);
-    memcpy(header + 38, "data", 4);
-    memcpy(header + DATA_SIZE_OFFSET, &cbData, 4);
-    return WriteAt(0, header, DATA_OFFSET);
 }
 
 // A block that would take the file past what its sizes can hold counts as a failed write.
@@ -72,12 +63,16 @@ BOOL CWaveOutput::Append(const BYTE* pData, DWORD cbData, CString& strError)
     return TRUE;
 }
 
-// The sizes of the m_dwData bytes written (and a pad byte), then back to their end.
+// The header with the sizes of the m_dwData bytes written (and a pad byte), in one write from
+// the RIFF size on, then back to the end of the samples.
 BOOL CWaveOutput::WriteSizes(DWORD cbPad)
 {
     const DWORD cbRiff = RIFF_HEADER_REST + m_dwData + cbPad;
+    memcpy(m_header + RIFF_SIZE_OFFSET, &cbRiff, 4);
+    memcpy(m_header + DATA_SIZE_OFFSET, &m_dwData, 4);
     const LONG lEnd = DATA_OFFSET + static_cast<LONG>(m_dwData);
-    return WriteAt(RIFF_SIZE_OFFSET, &cbRiff, sizeof cbRiff) && WriteAt(DATA_SIZE_OFFSET, &m_dwData, sizeof m_dwData) &&
+    const LONG lFrom = m_dwData ? RIFF_SIZE_OFFSET : 0;
+    return WriteAt(lFrom, m_header + lFrom, DATA_OFFSET - lFrom) &&
            AudioServices().mmioSeek(m_hmmio, lEnd, SEEK_SET) == lEnd;
 }
 

@@ -21,12 +21,13 @@ public:
     BOOL Finish(CString& strError) override;
 
 private:
-    BOOL WriteHeader(const WAVEFORMATEX& wfx);
     BOOL WriteSizes(DWORD cbPad);
     BOOL WriteAt(LONG lOffset, const void* pData, LONG cbData);
     BOOL Failed(CString& strError);
 
     HMMIO m_hmmio = nullptr;
+    // The 46 header bytes as written; the sizes in them change with every block.
+    BYTE m_header[46] = {};
     DWORD m_dwData = 0;
     BOOL m_bFailed = FALSE;
 };

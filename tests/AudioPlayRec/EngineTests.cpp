@@ -152,8 +152,9 @@ TEST_P(EngineFailure, IsToldOnceKeepsEveryBlockAndReturnsToIdle)
     }
     PumpUntil([&] { return !boxes.texts.empty() && closes > 0; }, 3000);
     PumpUntil([] { return false; }, 300);
-    if (!strstr(row.call, "Open"))
+    if (!strstr(row.call, "Open")) {
         EXPECT_GT(closes, 0) << "the owner was never told the device closed";
+    }
     ASSERT_EQ(1u, boxes.texts.size()) << (boxes.texts.empty() ? "" : boxes.texts[0] + " | " + boxes.texts.back());
     EXPECT_EQ(1, boxes.maxDepth);
     const std::string& text = boxes.texts[0];
