@@ -255,7 +255,12 @@ BOOL CAudioPlayRec::StartRecord(int nChannelMode, DWORD nSamplesPerSec, WORD wBi
     CChange change(*this);
     ResetMp3State();
     SetWaveFormat(nChannelMode, nSamplesPerSec, wBitsPerSample);
-    return OpenInput();
+    try {
+        return OpenInput();
+    } catch (const CMemoryException&) {
+        EndRecording();
+        throw;
+    }
 }
 
 // Opens the device with every buffer queued and starts it; a start that fails ends it again.
@@ -298,7 +303,8 @@ void CAudioPlayRec::QueueInputBuffer(int i, LPCSTR pszPrepareStep)
 }
 
 // Device events are handled in the window's own procedure rather than before dispatch, so
-// that those arriving during a message box or a window drag are not lost.
+// that those arriving during a message box or a window drag are not lost. The default
+// procedure has nothing to do with them: it is not called, on the path of every block.
 LRESULT CAudioPlayRec::OnDeviceEvent(UINT msg, WPARAM wParam, LPARAM)
 {
     {
@@ -307,7 +313,7 @@ LRESULT CAudioPlayRec::OnDeviceEvent(UINT msg, WPARAM wParam, LPARAM)
     }
     if (m_pfnCallback)
         m_pfnCallback(msg, m_pUser);
-    return Default();
+    return 0;
 }
 
 // A message names its device; one of a device already closed is late and changes nothing.

@@ -29,8 +29,13 @@ BOOL CAudioPlayRec::Play(LPCSTR pszWaveFile)
     CChange change(*this);
     if (!OpenWaveForRead(pszWaveFile))
         return FALSE;
-    if (StartPlayback())
-        return TRUE;
+    try {
+        if (StartPlayback())
+            return TRUE;
+    } catch (const CMemoryException&) {
+        EndPlayback();
+        throw;
+    }
     EndPlayback();
     return FALSE;
 }

@@ -15,6 +15,9 @@ const DWORD RIFF_HEADER_REST = DATA_OFFSET - 8;
 // mmio keeps file offsets in a LONG: a WAV file stays below 2 GiB, which also keeps its RIFF
 // sizes in range; room for the pad byte.
 const DWORD MAX_WAVE_DATA = 0x7FFFFFFF - DATA_OFFSET - 1;
+// How often the sizes are rewritten: a killed program leaves at most this much sound
+// uncounted, on top of what the sound system still held.
+const DWORD SIZES_PER_SECOND = 4;
 
 } // namespace
 
@@ -34,6 +37,8 @@ BOOL CWaveOutput::Open(LPCSTR pszFileName, const WAVEFORMATEX& wfx)
         return FALSE;
     m_dwData = 0;
     m_bFailed = FALSE;
+    m_dwSizesEvery = wfx.nAvgBytesPerSec / SIZES_PER_SECOND;
+    m_dwSizesDue = m_dwSizesEvery;
     const DWORD cbFormat = sizeof(WAVEFORMATEX);
     WAVEFORMATEX format = wfx;
     format.cbSize = 0;
@@ -58,9 +63,12 @@ BOOL CWaveOutput::Append(const BYTE* pData, DWORD cbData, CString& strError)
         AudioServices().mmioWrite(m_hmmio, reinterpret_cast<const char*>(pData), static_cast<LONG>(cbData));
     if (cbWritten > 0)
         m_dwData += static_cast<DWORD>(cbWritten);
-    if (cbWritten != static_cast<LONG>(cbData) || !WriteSizes(0))
+    if (cbWritten != static_cast<LONG>(cbData))
         return Failed(strError);
-    return TRUE;
+    if (m_dwData < m_dwSizesDue)
+        return TRUE;
+    m_dwSizesDue = m_dwData + m_dwSizesEvery;
+    return WriteSizes(0) || Failed(strError);
 }
 
 // The header with the sizes of the m_dwData bytes written (and a pad byte), in one write from

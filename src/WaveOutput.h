@@ -1,6 +1,7 @@
 // CWaveOutput: one PCM WAV file being recorded. Every write is checked when it happens, and
-// the RIFF and data sizes follow every block, so a file cut short by a full disk or a killed
-// program still says how much sound it holds. The sizes come from the bytes written, never
+// the RIFF and data sizes follow the sound a few times a second (each rewrite costs the time
+// of several block writes), so a file cut short by a full disk or a killed program still says
+// how much sound it holds. The sizes come from the bytes written, never
 // from where the file stands, so a step that fails cannot make them lie.
 #pragma once
 #include "Output.h"
@@ -29,5 +30,7 @@ private:
     // The 46 header bytes as written; the sizes in them change with every block.
     BYTE m_header[46] = {};
     DWORD m_dwData = 0;
+    DWORD m_dwSizesDue = 0;
+    DWORD m_dwSizesEvery = 0;
     BOOL m_bFailed = FALSE;
 };
