@@ -35,7 +35,12 @@ for layout in $layouts; do
   awk -v played="$played" -v layout="$layout" -v killfile="$work/killed" '
     /^start/ { start = $2; next }
     { arrival = $1; audio = $2; loud = $3
-      if (loud >= 0 && !inburst) { k++; delay[k] = arrival - (played + (k - 1) * 1000 + 900) }
+      # The probe starts after the player: a burst is the one played last before it arrived
+      # (the player itself starts a few tens of ms after it is launched).
+      if (loud >= 0 && !inburst) {
+        since = arrival - played - 900 + 100
+        k++; delay[k] = since - 1000 * int(since / 1000) - 100
+      }
       inburst = loud >= 0; last_arrival = arrival; last_audio = audio }
     END {
       line = sprintf("%s: burst to block", layout)
