@@ -63,6 +63,8 @@ int main(int argc, char** argv)
     waveInStart(hIn);
     printf("start %.1f buffers %d bytes %lu\n", start, nBuffers, static_cast<unsigned long>(cbBuffer));
     ULONGLONG frames = 0;
+    // A device that stops (its server gone) sends nothing more: the timer ends the wait.
+    SetTimer(nullptr, 0, 100, nullptr);
     MSG msg;
     while (EpochMs() - start < msRun && GetMessageA(&msg, nullptr, 0, 0) > 0) {
         if (msg.message != MM_WIM_DATA)
