@@ -9,6 +9,9 @@
 namespace {
 
 const UINT SHOW_MESSAGE = WM_APP + 1;
+// Wine hands a capture buffer of 4096 bytes back up to 0.75 s after its sound, one of 2048 at
+// once (tools/capture-probe.sh): capture uses blocks of at most this size, as many more of them.
+const DWORD MAX_CAPTURE_BLOCK = 2048;
 
 const COLORREF WAVE_COLOR = RGB(0, 255, 0);
 const COLORREF CENTER_COLOR = RGB(128, 64, 0);
@@ -266,10 +269,11 @@ BOOL CAudioPlayRec::StartRecord(int nChannelMode, DWORD nSamplesPerSec, WORD wBi
 // Opens the device with every buffer queued and starts it; a start that fails ends it again.
 BOOL CAudioPlayRec::OpenInput()
 {
-    m_nBuffers = BufferCount();
+    const DWORD cbBlock = std::min(m_dwBufferSize, MAX_CAPTURE_BLOCK);
+    m_nBuffers = static_cast<WORD>(BufferCount() * (m_dwBufferSize / cbBlock));
     AllocChannelBuffers();
     auto pDevice = std::make_unique<CWaveInDevice>();
-    MMRESULT mmr = pDevice->Open(m_nDevice, m_wfx, m_hWnd, m_nBuffers, m_dwBufferSize);
+    MMRESULT mmr = pDevice->Open(m_nDevice, m_wfx, m_hWnd, m_nBuffers, cbBlock);
     if (mmr != MMSYSERR_NOERROR) {
         ReportError(mmr, "waveInOpen()");
         return FALSE;
