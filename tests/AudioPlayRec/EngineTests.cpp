@@ -36,8 +36,8 @@ const FailureRow FAILURES[] = {
     {"waveOutUnprepareHeader", MMSYSERR_ERROR, 3, true, "waveOutUnprepareHeader() failed"},
     {"waveOutClose", MMSYSERR_ERROR, 1, true, "waveOutClose() failed"},
     // A block's write, then a step of the size rewrite after a block.
-    {"mmioWrite", -1, 12, false, "Write file failed"},
-    {"mmioSeek", -1, 14, false, "Write file failed"},
+    {"mmioWrite", -1, 5, false, "Write file failed"},
+    {"mmioSeek", -1, 3, false, "Write file failed"},
 };
 
 // Real WinMM, adding up what the device handed back: the bytes of each returned buffer, once
@@ -140,7 +140,7 @@ TEST_P(EngineFailure, IsToldOnceKeepsEveryBlockAndReturnsToIdle)
     const FailureRow& row = GetParam();
     if (!row.play)
         services.Fail(row.call, row.result, row.nth);
-    Record(20);
+    Record(60);
     ASSERT_TRUE(WaitForIdle()) << "status stuck at " << engine->GetStatus();
     if (row.play) {
         closes = 0;
