@@ -1,4 +1,4 @@
-// The capture path at full speed on a stand-in device: minutes of 2048-byte stereo blocks,
+// The capture path at full speed on a stand-in device: minutes of 4096-byte stereo blocks,
 // each handed to the engine's window as the device would, written to a WAV file with and
 // without the view drawing them, beside a plain memcpy + fwrite of the same bytes; and the two
 // ways of seeing a short write at once, an unbuffered mmio file against a checked flush per
@@ -18,9 +18,7 @@
 
 namespace {
 
-// The dialog gives the engine 4096-byte buffers; it captures in blocks of 2048.
-const DWORD BUFFER_BYTES = 4096;
-const DWORD BLOCK_BYTES = 2048;
+const DWORD BLOCK_BYTES = 4096;
 const DWORD BYTES_PER_SECOND = 22050 * 4;
 // Drawing is slow enough to time over three minutes; the file path needs twenty. Quick
 // mode (CI) runs the same paths over a twentieth of that.
@@ -86,7 +84,7 @@ double Capture(HWND host, bool draw, const std::string& path, int nBlocks, long*
     CFastCapture device;
     CAudioPlayRec engine;
     CRect rc(0, 0, 400, 200);
-    if (!engine.Initialize(0, BUFFER_BYTES, host, draw ? &rc : nullptr, nullptr, nullptr) ||
+    if (!engine.Initialize(0, BLOCK_BYTES, host, draw ? &rc : nullptr, nullptr, nullptr) ||
         !engine.StartRecord(CHANNEL_STEREO, 22050, 16) || !engine.OpenOutputFile(0, path.c_str())) {
         fprintf(stderr, "capture bench: the engine did not start\n");
         exit(1);
