@@ -62,10 +62,12 @@ public:
             return false;
         do {
             WAVEHDR* header = Next(pData, cb);
+            // Taken before the engine queues the header again, which clears it.
+            const DWORD cbHanded = header->dwBytesRecorded;
             SendMessageA(m_hWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(Handle()), reinterpret_cast<LPARAM>(header));
             if (pData) {
-                pData += header->dwBytesRecorded;
-                cb -= header->dwBytesRecorded;
+                pData += cbHanded;
+                cb -= cbHanded;
             }
         } while (pData && cb > 0);
         return true;
