@@ -140,9 +140,14 @@ int main()
     CopyReference(TempFile("korvalin-bench.raw"), nWritten);
 
     // Process CPU time comes in ticks of about 16 ms: a quick run may measure no tick at all.
-    const double reference = std::max(CopyReference(TempFile("korvalin-bench.raw"), nWritten), 0.016);
+    // Each run is a fraction of a second of CPU: alternated and the best of three kept, so
+    // that another program taking the machine for a moment does not count.
+    double reference = 1e9, wav = 1e9;
     long wavAllocations, drawAllocations;
-    double wav = Capture(host, false, path, nWritten, &wavAllocations);
+    for (int i = 0; i < 3; ++i) {
+        reference = std::min(reference, std::max(CopyReference(TempFile("korvalin-bench.raw"), nWritten), 0.016));
+        wav = std::min(wav, Capture(host, false, path, nWritten, &wavAllocations));
+    }
     double drawn = Capture(host, true, path, nDrawn, &drawAllocations);
 
     // Alternated and the best of three kept: each run is a tenth of a second of CPU.

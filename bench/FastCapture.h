@@ -54,13 +54,22 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-    // Hands the oldest queued buffer back holding `cb` bytes of `pData`; false when none is queued.
+    // Hands the oldest queued buffers back holding the `cb` bytes of `pData`, as many as they
+    // take (the engine's buffers may be smaller than a block); false when too few are queued.
     bool Feed(const BYTE* pData, DWORD cb)
     {
-        if (m_queue.empty())
+        if (m_queue.empty() || (pData && m_queue.size() * m_queue.front()->dwBufferLength < cb))
             return false;
-        SendMessageA(m_hWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(Handle()),
-                     reinterpret_cast<LPARAM>(Next(pData, cb)));
+        do {
+            WAVEHDR* header = Next(pData, cb);
+            // Taken before the engine queues the header again, which clears it.
+            const DWORD cbHanded = header->dwBytesRecorded;
+            SendMessageA(m_hWindow, MM_WIM_DATA, reinterpret_cast<WPARAM>(Handle()), reinterpret_cast<LPARAM>(header));
+            if (pData) {
+                pData += cbHanded;
+                cb -= cbHanded;
+            }
+        } while (pData && cb > 0);
         return true;
     }
 

@@ -8,8 +8,10 @@
 
 namespace {
 
-const DWORD FINISH_PAUSE_MS = 10;
 const UINT SHOW_MESSAGE = WM_APP + 1;
+// Wine hands a capture buffer of 4096 bytes back up to 0.75 s after its sound, one of 2048 at
+// once (tools/capture-probe.sh): capture uses blocks of at most this size, as many more of them.
+const DWORD MAX_CAPTURE_BLOCK = 2048;
 
 const COLORREF WAVE_COLOR = RGB(0, 255, 0);
 const COLORREF CENTER_COLOR = RGB(128, 64, 0);
@@ -41,6 +43,9 @@ CAudioPlayRec::~CAudioPlayRec()
     for (int nChannel = 0; nChannel < 2; ++nChannel)
         CloseOutputFile(nChannel, "wav");
     ResetMp3State();
+    // Devices whose close failed get a last try; those that fail again keep their buffers.
+    m_failedIn.clear();
+    m_failedOut.clear();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -63,7 +68,7 @@ BOOL CAudioPlayRec::Initialize(UINT nDevice, DWORD dwBufferSize, HWND hParent, c
         m_penWave.CreatePen(PS_SOLID, 0, WAVE_COLOR);
         m_penCenter.CreatePen(PS_SOLID, 2, CENTER_COLOR);
     }
-    m_nStatus = STATUS_IDLE;
+    m_bInitialized = TRUE;
     return TRUE;
 }
 
@@ -106,13 +111,24 @@ CString CAudioPlayRec::GetOutDeviceName(UINT nDevice) const
     return CString(caps.szPname, static_cast<int>(strnlen(caps.szPname, sizeof caps.szPname)));
 }
 
+int CAudioPlayRec::GetStatus() const
+{
+    if (!m_bInitialized)
+        return STATUS_UNINIT;
+    if (m_pWaveIn)
+        return STATUS_RECORDING;
+    if (m_pWaveOut)
+        return m_bDraining ? STATUS_STOPPING : STATUS_PLAYING;
+    return m_hClosing ? STATUS_STOPPING : STATUS_IDLE;
+}
+
 void CAudioPlayRec::Close()
 {
-    if (m_hWaveIn)
-        FinishRecord();
-    if (m_hWaveOut)
-        FinishPlay();
-    FreeBuffers();
+    CChange change(*this);
+    EndRecording();
+    EndPlayback();
+    m_pLeft.reset();
+    m_pRight.reset();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -179,48 +195,22 @@ void CAudioPlayRec::SetWaveFormat(int nChannelMode, DWORD nSamplesPerSec, WORD w
     m_wfx.cbSize = 0;
 }
 
-void CAudioPlayRec::AllocBuffers()
+WORD CAudioPlayRec::BufferCount() const
 {
-    FreeBuffers();
-    m_nBuffers = static_cast<WORD>(m_wfx.nChannels + m_wfx.wBitsPerSample / 8 + m_wfx.nSamplesPerSec / 11025);
+    return static_cast<WORD>(m_wfx.nChannels + m_wfx.wBitsPerSample / 8 + m_wfx.nSamplesPerSec / 11025);
+}
+
+// The per-channel halves of a block; the device's own buffers belong to the device objects.
+void CAudioPlayRec::AllocChannelBuffers()
+{
     try {
-        std::vector<std::unique_ptr<BYTE[]>> buffers;
-        std::vector<std::unique_ptr<WAVEHDR>> headers;
         auto left = std::make_unique<BYTE[]>(m_dwBufferSize);
         auto right = std::make_unique<BYTE[]>(m_dwBufferSize);
-        for (WORD i = 0; i < m_nBuffers; ++i) {
-            buffers.push_back(std::make_unique<BYTE[]>(m_dwBufferSize));
-            headers.push_back(std::make_unique<WAVEHDR>());
-        }
-        m_ppBuffers = std::move(buffers);
-        m_ppHeaders = std::move(headers);
         m_pLeft = std::move(left);
         m_pRight = std::move(right);
     } catch (const std::bad_alloc&) {
-        m_nBuffers = 0;
         AfxThrowMemoryException();
     }
-}
-
-void CAudioPlayRec::FreeBuffers()
-{
-    // An open device may still own the buffers.
-    if (m_hWaveIn || m_hWaveOut)
-        return;
-    m_ppBuffers.clear();
-    m_ppHeaders.clear();
-    m_pLeft.reset();
-    m_pRight.reset();
-    m_nBuffers = 0;
-}
-
-int CAudioPlayRec::FindBuffer(const WAVEHDR* pHeader) const
-{
-    for (size_t i = 0; i < m_ppHeaders.size(); ++i) {
-        if (m_ppHeaders[i].get() == pHeader)
-            return static_cast<int>(i);
-    }
-    return -1;
 }
 
 DWORD CAudioPlayRec::SplitChannels(WORD wBitsPerSample, const BYTE* pData, DWORD dwLength)
@@ -254,101 +244,98 @@ DWORD CAudioPlayRec::SplitChannels(WORD wBitsPerSample, const BYTE* pData, DWORD
 
 BOOL CAudioPlayRec::StartRecord(int nChannelMode, DWORD nSamplesPerSec, WORD wBitsPerSample)
 {
-    if (m_nStatus == STATUS_RECORDING) {
+    if (GetStatus() == STATUS_RECORDING) {
         TRACE("录音设备正在录音 ...\n");
         return TRUE;
     }
     m_bInput = TRUE;
     ASSERT(wBitsPerSample % 8 == 0);
     wBitsPerSample = std::min<WORD>(wBitsPerSample, 16);
-    if (m_nStatus != STATUS_IDLE) {
+    if (GetStatus() != STATUS_IDLE) {
         ShowMessage("Class status error");
         return FALSE;
     }
-    // Only once the status allows it: while stopping, the MP3 outputs still await their end.
+    CChange change(*this);
     ResetMp3State();
     SetWaveFormat(nChannelMode, nSamplesPerSec, wBitsPerSample);
-    AllocBuffers();
+    try {
+        return OpenInput();
+    } catch (const CMemoryException&) {
+        EndRecording();
+        throw;
+    }
+}
 
-    MMRESULT mmr = AudioServices().waveInOpen(&m_hWaveIn, m_nDevice, &m_wfx, reinterpret_cast<DWORD_PTR>(m_hWnd), 0,
-                                              CALLBACK_WINDOW);
+// Opens the device with every buffer queued and starts it; a start that fails ends it again.
+BOOL CAudioPlayRec::OpenInput()
+{
+    const DWORD cbBlock = std::min(m_dwBufferSize, MAX_CAPTURE_BLOCK);
+    m_nBuffers = static_cast<WORD>(BufferCount() * (m_dwBufferSize / cbBlock));
+    AllocChannelBuffers();
+    auto pDevice = std::make_unique<CWaveInDevice>();
+    MMRESULT mmr = pDevice->Open(m_nDevice, m_wfx, m_hWnd, m_nBuffers, cbBlock);
     if (mmr != MMSYSERR_NOERROR) {
-        m_hWaveIn = nullptr;
         ReportError(mmr, "waveInOpen()");
-        FreeBuffers();
         return FALSE;
     }
-    m_nQueued = 0;
-    m_nLastBuffer = m_nBuffers - 1;
+    m_pWaveIn = std::move(pDevice);
     for (int i = 0; i < m_nBuffers; ++i)
-        AddInputBufferToQueue(i);
-
-    mmr = AudioServices().waveInStart(m_hWaveIn);
+        QueueInputBuffer(i, "AddInputBufferToQueue Failed");
+    mmr = m_pWaveIn->Start();
     if (mmr != MMSYSERR_NOERROR) {
-        HWAVEIN hWaveIn = std::exchange(m_hWaveIn, nullptr);
-        AudioServices().waveInReset(hWaveIn);
-        ReleaseInputDevice(hWaveIn);
-        m_nQueued = 0;
         ReportError(mmr, "waveInStart() failed");
-        FreeBuffers();
+        EndRecording();
         return FALSE;
     }
-    m_nStatus = STATUS_RECORDING;
+    if (m_pWaveIn->GetQueued() == 0) {
+        EndRecording();
+        return FALSE;
+    }
     return TRUE;
 }
 
-void CAudioPlayRec::AddInputBufferToQueue(int i)
+void CAudioPlayRec::QueueInputBuffer(int i, LPCSTR pszPrepareStep)
 {
-    WAVEHDR* pHeader = m_ppHeaders[i].get();
-    *pHeader = WAVEHDR{};
-    pHeader->lpData = reinterpret_cast<LPSTR>(m_ppBuffers[i].get());
-    pHeader->dwBufferLength = m_dwBufferSize;
-    MMRESULT mmr = AudioServices().waveInPrepareHeader(m_hWaveIn, pHeader, sizeof(WAVEHDR));
+    MMRESULT mmr = m_pWaveIn->Prepare(i, 0);
     if (mmr != MMSYSERR_NOERROR) {
-        ReportError(mmr, "AddInputBufferToQueue Failed");
+        ReportError(mmr, pszPrepareStep);
         return;
     }
-    mmr = AudioServices().waveInAddBuffer(m_hWaveIn, pHeader, sizeof(WAVEHDR));
-    if (mmr != MMSYSERR_NOERROR) {
+    mmr = m_pWaveIn->Queue(i);
+    if (mmr != MMSYSERR_NOERROR)
         ReportError(mmr, "waveInAddBuffer() failed");
-        return;
-    }
-    ++m_nQueued;
 }
 
 // Device events are handled in the window's own procedure rather than before dispatch, so
-// that those arriving during a message box or a window drag are not lost.
-LRESULT CAudioPlayRec::OnDeviceEvent(UINT msg, WPARAM wParam, LPARAM lParam)
+// that those arriving during a message box or a window drag are not lost. The default
+// procedure has nothing to do with them: it is not called, on the path of every block.
+LRESULT CAudioPlayRec::OnDeviceEvent(UINT msg, WPARAM wParam, LPARAM)
 {
-    ++m_nHandling;
-    OnDeviceMessage(msg, wParam, lParam);
-    --m_nHandling;
+    {
+        CChange change(*this);
+        OnDeviceMessage(msg, wParam);
+    }
     if (m_pfnCallback)
         m_pfnCallback(msg, m_pUser);
-    return Default();
+    return 0;
 }
 
-void CAudioPlayRec::OnDeviceMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+// A message names its device; one of a device already closed is late and changes nothing.
+void CAudioPlayRec::OnDeviceMessage(UINT msg, WPARAM wParam)
 {
     switch (msg) {
     case MM_WIM_DATA:
-        OnWimData(reinterpret_cast<HWAVEIN>(wParam), reinterpret_cast<WAVEHDR*>(lParam));
-        break;
-    case MM_WIM_CLOSE:
-        // While a device is still held, a close message is a late one of an earlier device.
-        if (!m_hWaveIn && !m_hWaveOut) {
-            m_nStatus = STATUS_IDLE;
-            m_nQueued = 0;
-            m_bInput = FALSE;
-        }
+        OnWimData(reinterpret_cast<HWAVEIN>(wParam));
         break;
     case MM_WOM_DONE:
-        OnWomDone(reinterpret_cast<HWAVEOUT>(wParam), reinterpret_cast<WAVEHDR*>(lParam));
+        OnWomDone(reinterpret_cast<HWAVEOUT>(wParam));
         break;
+    case MM_WIM_CLOSE:
     case MM_WOM_CLOSE:
-        if (!m_hWaveIn && !m_hWaveOut) {
-            m_nStatus = STATUS_IDLE;
-            m_bInput = FALSE;
+        if (wParam && reinterpret_cast<HANDLE>(wParam) == m_hClosing) {
+            m_hClosing = nullptr;
+            KillTimer(m_nTimer);
+            m_nTimer = 0;
         }
         break;
     default:
@@ -356,184 +343,157 @@ void CAudioPlayRec::OnDeviceMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     }
 }
 
-// While stopping, the buffers come back with what they held when the device was reset: that
-// is written too, and the buffers leave the queue.
-void CAudioPlayRec::OnWimData(HWAVEIN hDevice, WAVEHDR* pHeader)
+// Takes every block the device has handed back, in order, whatever header the message names.
+void CAudioPlayRec::OnWimData(HWAVEIN hDevice)
 {
-    // After Close, SetDevice or a failed start the buffers may be gone: the header is only
-    // looked at when it is one of ours and still prepared on the open device.
-    const int nIndex = FindBuffer(pHeader);
-    if (!m_hWaveIn || hDevice != m_hWaveIn || nIndex < 0 || !(pHeader->dwFlags & WHDR_PREPARED))
+    if (!m_pWaveIn || m_pWaveIn->GetHandle() != hDevice)
         return;
-    MMRESULT mmr = AudioServices().waveInUnprepareHeader(m_hWaveIn, pHeader, sizeof(WAVEHDR));
-    if (mmr != MMSYSERR_NOERROR) {
-        ReportError(mmr, "waveInUnprepareHeader() failed");
-        return;
-    }
-    m_nLastBuffer = nIndex;
-    // Taken now: queueing the buffer again clears its count.
-    const DWORD cbRecorded = RecordedBytes(pHeader);
-    const BOOL bWritten = WriteBlock(pHeader);
-    if (m_nStatus != STATUS_RECORDING || !bWritten) {
-        // A failed WAV write ends the recording; the buffer leaves the queue.
-        Stop();
-        RetireInputBuffer();
-        if (!bWritten)
-            ShowMessage("Write file failed");
-        return;
-    }
-    RequeueInputBuffer(pHeader);
-    DrawWave(cbRecorded / m_wfx.nChannels);
+    if (!TakeInputBlocks(TRUE) || m_pWaveIn->GetQueued() == 0)
+        EndRecording();
 }
 
-void CAudioPlayRec::RetireInputBuffer()
+// Routes each block the device has handed back; FALSE once the outputs can take no more.
+// bRequeue gives each buffer back to the device after its block is written.
+BOOL CAudioPlayRec::TakeInputBlocks(BOOL bRequeue)
 {
-    if (--m_nQueued == 0)
-        FinishRecord();
-}
-
-// A device's count is trusted no further than the buffer it filled.
-DWORD CAudioPlayRec::RecordedBytes(const WAVEHDR* pHeader)
-{
-    return std::min(pHeader->dwBytesRecorded, pHeader->dwBufferLength);
-}
-
-// Routes a returned block to every open output; FALSE when a WAV file took less than given
-// (that file is then finished with what it holds).
-BOOL CAudioPlayRec::WriteBlock(const WAVEHDR* pHeader)
-{
-    const DWORD cbRecorded = RecordedBytes(pHeader);
-    if (cbRecorded == 0)
-        return TRUE;
-    const BYTE* pData = reinterpret_cast<const BYTE*>(pHeader->lpData);
-    const DWORD cbPerChannel = SplitChannels(m_wfx.wBitsPerSample, pData, cbRecorded);
-    const BOOL bAlone = m_nChannelMode == CHANNEL_ALONE;
     BOOL bWritten = TRUE;
-    for (int nChannel = 0; nChannel < 2; ++nChannel) {
-        const BYTE* pSource = !bAlone ? pData : nChannel == 0 ? m_pLeft.get() : m_pRight.get();
-        const DWORD cbSource = bAlone ? cbPerChannel : cbRecorded;
-        CWaveOutput& wave = m_waveOutput[nChannel];
-        if (wave.IsOpen() && !wave.Append(pSource, cbSource)) {
-            wave.Finish();
-            bWritten = FALSE;
-        }
-        CString strError;
-        if (m_mp3Output[nChannel].IsOpen() && !m_mp3Output[nChannel].Append(pSource, cbSource, strError) &&
-            !strError.IsEmpty())
-            ShowMessage(strError);
+    for (int i; (i = m_pWaveIn->TakeReturned()) >= 0;) {
+        // The block is ours once the device has handed it back, whatever unpreparing says.
+        MMRESULT mmr = m_pWaveIn->Unprepare(i);
+        if (mmr != MMSYSERR_NOERROR)
+            ReportError(mmr, "waveInUnprepareHeader() failed");
+        const DWORD cbRecorded = m_pWaveIn->GetBytes(i);
+        if (bWritten && cbRecorded > 0)
+            bWritten = RouteBlock(m_pWaveIn->GetData(i), cbRecorded);
+        if (bRequeue && bWritten && mmr == MMSYSERR_NOERROR)
+            RequeueInputBuffer(i);
     }
     return bWritten;
 }
 
-// After a reset that came before their messages: the blocks still held by prepared headers,
-// in the order the device hands them back.
-void CAudioPlayRec::WriteReturnedBlocks()
+void CAudioPlayRec::RequeueInputBuffer(int i)
 {
-    for (int i = 1; i <= m_nBuffers; ++i) {
-        const WAVEHDR* pHeader = m_ppHeaders[(m_nLastBuffer + i) % m_nBuffers].get();
-        if ((pHeader->dwFlags & (WHDR_PREPARED | WHDR_DONE)) == (WHDR_PREPARED | WHDR_DONE) && !WriteBlock(pHeader))
-            ShowMessage("Write file failed");
-    }
+    QueueInputBuffer(i, "waveInPrepareHeader() failed");
 }
 
-void CAudioPlayRec::RequeueInputBuffer(WAVEHDR* pHeader)
+BOOL CAudioPlayRec::RouteBlock(const BYTE* pData, DWORD cbData)
 {
-    MMRESULT mmr = AudioServices().waveInPrepareHeader(m_hWaveIn, pHeader, sizeof(WAVEHDR));
-    if (mmr != MMSYSERR_NOERROR) {
-        ReportError(mmr, "waveInPrepareHeader() failed");
+    const BOOL bAlone = m_nChannelMode == CHANNEL_ALONE;
+    const BOOL bDrawn = HasView();
+    const DWORD cbPerChannel = bAlone || bDrawn ? SplitChannels(m_wfx.wBitsPerSample, pData, cbData) : 0;
+    BOOL bFailed = FALSE;
+    for (int nOutput = 0; nOutput < 4; ++nOutput) {
+        COutput& output = Output(nOutput);
+        if (!output.IsOpen())
+            continue;
+        const int nChannel = nOutput % 2;
+        const BYTE* pSource = !bAlone ? pData : nChannel == 0 ? m_pLeft.get() : m_pRight.get();
+        CString strError;
+        if (!output.Append(pSource, bAlone ? cbPerChannel : cbData, strError)) {
+            if (!strError.IsEmpty())
+                ShowMessage(strError);
+            FinishOutput(output);
+            bFailed = TRUE;
+        }
+    }
+    if (bDrawn)
+        DrawWave(cbPerChannel);
+    return !bFailed || HasOpenOutput();
+}
+
+// The one end of a recording, whoever asks: the device is reset, the blocks it recorded up to
+// then reach the outputs in order, the outputs are finished and the device closed. Nothing
+// waits: the reset hands every queued buffer back at once.
+void CAudioPlayRec::EndRecording()
+{
+    if (!m_pWaveIn)
         return;
-    }
-    mmr = AudioServices().waveInAddBuffer(m_hWaveIn, pHeader, sizeof(WAVEHDR));
-    if (mmr != MMSYSERR_NOERROR)
-        ReportError(mmr, "waveInAddBuffer() failed");
-}
-
-// Stopping a recording resets the device at once: every buffer comes back with what it holds
-// and nothing captured later reaches a file. The timer ends it if the buffers do not return.
-void CAudioPlayRec::Stop()
-{
-    const int nStatus = m_nStatus;
-    if (nStatus != STATUS_PLAYING && nStatus != STATUS_RECORDING)
-        return;
-    m_nStatus = STATUS_STOPPING;
-    SetTimer(nStatus == STATUS_PLAYING ? PLAY_TIMER : RECORD_TIMER, FALLBACK_MS);
-    Invalidate();
-    if (nStatus == STATUS_RECORDING) {
-        ResetInput();
-        return;
-    }
-    MMRESULT mmr = AudioServices().waveOutReset(m_hWaveOut);
-    if (mmr != MMSYSERR_NOERROR)
-        ReportError(mmr, "waveOutReset() failed");
-}
-
-void CAudioPlayRec::ResetInput()
-{
-    MMRESULT mmr = AudioServices().waveInReset(m_hWaveIn);
-    if (mmr != MMSYSERR_NOERROR)
-        ReportError(mmr, "waveInReset() failed");
-}
-
-void CAudioPlayRec::OnTimer(UINT_PTR nIDEvent)
-{
-    ++m_nHandling;
-    if (nIDEvent == RECORD_TIMER) {
-        KillTimer(RECORD_TIMER);
-        FinishRecord();
-    } else if (nIDEvent == PLAY_TIMER) {
-        KillTimer(PLAY_TIMER);
-        FinishPlay();
-    }
-    --m_nHandling;
-    Default();
-}
-
-void CAudioPlayRec::FinishRecord()
-{
-    if (!m_hWaveIn || (m_nStatus != STATUS_RECORDING && m_nStatus != STATUS_STOPPING))
-        return;
-    // A fallback timer left over would end the next recording early.
-    KillTimer(RECORD_TIMER);
-    if (m_nStatus == STATUS_RECORDING)
-        ResetInput();
-    // Buffers still out: what the reset handed back, before their messages arrive.
-    if (m_nQueued > 0) {
-        AudioServices().Sleep(FINISH_PAUSE_MS);
-        WriteReturnedBlocks();
-    }
-    // Taken now, so that the messages of those buffers find no device.
-    HWAVEIN hWaveIn = std::exchange(m_hWaveIn, nullptr);
+    CChange change(*this);
+    m_bInput = TRUE;
+    MMRESULT mmr = m_pWaveIn->Reset();
+    LPCSTR pszStep = "waveInReset() failed";
+    TakeInputBlocks(FALSE);
     for (int nChannel = 0; nChannel < 2; ++nChannel) {
         CloseOutputFile(nChannel, "mp3");
         CloseOutputFile(nChannel, "wav");
     }
-    ReleaseInputDevice(hWaveIn);
     ResetMp3State();
+    HANDLE hClosed = nullptr;
+    MMRESULT mmrClose = CloseOrKeep(m_pWaveIn, m_failedIn, &hClosed);
+    if (mmr == MMSYSERR_NOERROR) {
+        mmr = mmrClose;
+        pszStep = "waveInClose() failed";
+    }
+    if (mmr != MMSYSERR_NOERROR)
+        ReportError(mmr, pszStep);
+    AwaitCloseMessage(hClosed, MM_WIM_CLOSE);
 }
 
-// After a reset: unprepares what the device handed back and closes it. When the close fails
-// no close message comes, so one is posted to bring the engine and its owner back to idle.
-void CAudioPlayRec::ReleaseInputDevice(HWAVEIN hWaveIn)
+// A closed device says so with a message; until then the engine is stopping. A device that
+// did not close sends none: the owner is told with one of the engine's own.
+void CAudioPlayRec::AwaitCloseMessage(HANDLE hClosed, UINT nCloseMessage)
 {
-    for (auto& pHeader : m_ppHeaders) {
-        if (pHeader->dwFlags & WHDR_PREPARED)
-            AudioServices().waveInUnprepareHeader(hWaveIn, pHeader.get(), sizeof(WAVEHDR));
-    }
-    MMRESULT mmr = AudioServices().waveInClose(hWaveIn);
-    if (mmr != MMSYSERR_NOERROR) {
-        ReportError(mmr, "waveInClose() failed");
+    if (!hClosed) {
         if (m_hWnd)
-            PostMessage(MM_WIM_CLOSE);
+            PostMessage(nCloseMessage);
+        return;
+    }
+    m_hClosing = hClosed;
+    ArmFallback(FALLBACK_MS);
+}
+
+void CAudioPlayRec::ArmFallback(UINT nMilliseconds)
+{
+    if (!m_hWnd)
+        return;
+    if (m_nTimer)
+        KillTimer(m_nTimer);
+    m_nTimer = ++m_nLastTimer;
+    SetTimer(m_nTimer, nMilliseconds);
+}
+
+// Ends the recording or playback as it is.
+void CAudioPlayRec::Stop()
+{
+    if (!m_pWaveIn && !m_pWaveOut)
+        return;
+    CChange change(*this);
+    EndRecording();
+    EndPlayback();
+    Invalidate();
+}
+
+// Only the timer armed last counts: one left from an earlier recording or playback does nothing.
+void CAudioPlayRec::OnTimer(UINT_PTR nIDEvent)
+{
+    KillTimer(nIDEvent);
+    if (nIDEvent != m_nTimer)
+        return;
+    m_nTimer = 0;
+    CChange change(*this);
+    if (m_pWaveOut) {
+        EndPlayback();
+    } else if (m_hClosing) {
+        // The close message never came: the device is closed all the same.
+        m_hClosing = nullptr;
+        if (m_pfnCallback)
+            m_pfnCallback(m_bInput ? MM_WIM_CLOSE : MM_WOM_CLOSE, m_pUser);
     }
 }
 
 // ---------------------------------------------------------------------------------------
 // Outputs
 
+COutput& CAudioPlayRec::Output(int nOutput)
+{
+    // The WAV files first, then the MP3 streams, each for channel 0 then 1.
+    return nOutput < 2 ? static_cast<COutput&>(m_waveOutput[nOutput]) : m_mp3Output[nOutput - 2];
+}
+
 BOOL CAudioPlayRec::OpenOutputFile(int nChannel, LPCSTR pszFileName)
 {
     // The output device holds the sample buffers while playing.
-    if (nChannel < 0 || nChannel > 1 || !pszFileName || !*pszFileName || m_hWaveOut)
+    if (nChannel < 0 || nChannel > 1 || !pszFileName || !*pszFileName || m_pWaveOut)
         return FALSE;
     CString strName(pszFileName);
     strName.MakeLower();
@@ -548,14 +508,26 @@ void CAudioPlayRec::CloseOutputFile(int nChannel, CString strKind)
         return;
     strKind.MakeLower();
     if (strKind == "wav")
-        FinishWaveOutput(nChannel);
+        FinishOutput(m_waveOutput[nChannel]);
     else if (strKind == "mp3" && m_ForMp3_hDll)
-        FinishMp3Output(nChannel);
+        FinishOutput(m_mp3Output[nChannel]);
+}
+
+void CAudioPlayRec::FinishOutput(COutput& output)
+{
+    CString strError;
+    if (output.IsOpen() && !output.Finish(strError) && !strError.IsEmpty())
+        ShowMessage(strError);
 }
 
 BOOL CAudioPlayRec::HasOutput(int nChannel) const
 {
     return m_waveOutput[nChannel].IsOpen() || m_mp3Output[nChannel].IsOpen();
+}
+
+BOOL CAudioPlayRec::HasOpenOutput() const
+{
+    return HasOutput(0) || HasOutput(1);
 }
 
 BOOL CAudioPlayRec::OpenWaveOutput(int nChannel, LPCSTR pszFileName)
@@ -574,12 +546,6 @@ BOOL CAudioPlayRec::OpenWaveOutput(int nChannel, LPCSTR pszFileName)
     return FALSE;
 }
 
-void CAudioPlayRec::FinishWaveOutput(int nChannel)
-{
-    if (m_waveOutput[nChannel].IsOpen() && !m_waveOutput[nChannel].Finish())
-        ShowMessage("Write file failed");
-}
-
 void CAudioPlayRec::ReportError(MMRESULT mmr, LPCSTR pszText)
 {
     char szError[100] = "";
@@ -592,22 +558,49 @@ void CAudioPlayRec::ReportError(MMRESULT mmr, LPCSTR pszText)
     ShowMessage(strMessage);
 }
 
+// ---------------------------------------------------------------------------------------
+// Boxes
+
 void CAudioPlayRec::ShowMessage(const CString& strText)
 {
-    if (m_nHandling == 0 || !m_hWnd) {
-        AfxMessageBox(strText);
+    m_pendingMessages.push_back(strText);
+    if (m_nChanging > 0 || m_bShowingMessage)
+        return;
+    if (m_pendingMessages.size() == 1)
+        OnShowMessage(0, 0);
+    else
+        ShowPendingMessages();
+}
+
+void CAudioPlayRec::EndChange()
+{
+    if (--m_nChanging == 0)
+        ShowPendingMessages();
+}
+
+// From a message of its own, so that the change that raised a box is over when it shows; at
+// once when there is no window to post to (no device can then send anything either).
+void CAudioPlayRec::ShowPendingMessages()
+{
+    if (m_pendingMessages.empty() || m_bShowingMessage)
+        return;
+    if (m_hWnd && ::IsWindow(m_hWnd)) {
+        PostMessage(SHOW_MESSAGE);
         return;
     }
-    m_pendingMessages.push_back(strText);
-    PostMessage(SHOW_MESSAGE);
+    while (!m_pendingMessages.empty())
+        OnShowMessage(0, 0);
 }
 
 LRESULT CAudioPlayRec::OnShowMessage(WPARAM, LPARAM)
 {
-    if (m_pendingMessages.empty())
+    if (m_pendingMessages.empty() || m_bShowingMessage || m_nChanging > 0)
         return 0;
     CString strText = m_pendingMessages.front();
     m_pendingMessages.pop_front();
+    m_bShowingMessage = TRUE;
     AfxMessageBox(strText);
+    m_bShowingMessage = FALSE;
+    ShowPendingMessages();
     return 0;
 }

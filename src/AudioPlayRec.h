@@ -3,6 +3,8 @@
 #pragma once
 #include "framework/Afx.h"
 #include "Mp3Output.h"
+#include "WaveInDevice.h"
+#include "WaveOutDevice.h"
 #include "WaveOutput.h"
 #include <mmsystem.h>
 #include <deque>
@@ -33,7 +35,9 @@ public:
     // Ends a recording or playback asynchronously: the device's buffers come back first.
     void Stop();
     BOOL Play(LPCSTR pszWaveFile);
-    int GetStatus() const { return m_nStatus; }
+    // Read from the devices: recording or playing while one is open, stopping until the one
+    // closed last has said so.
+    int GetStatus() const;
     // Ends any recording and playback at once and frees the sample buffers.
     void Close();
 
@@ -63,52 +67,64 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    static constexpr UINT_PTR RECORD_TIMER = 1;
-    static constexpr UINT_PTR PLAY_TIMER = 2;
     static constexpr UINT FALLBACK_MS = 1000;
 
-    // Capture and the buffer queue.
+    // While alive the engine is mid-change: boxes raised meanwhile wait until it is over.
+    class CChange {
+    public:
+        explicit CChange(CAudioPlayRec& engine) : m_engine(engine) { ++m_engine.m_nChanging; }
+        ~CChange() { m_engine.EndChange(); }
+        CChange(const CChange&) = delete;
+        CChange& operator=(const CChange&) = delete;
+
+    private:
+        CAudioPlayRec& m_engine;
+    };
+
+    // Capture.
     void SetWaveFormat(int nChannelMode, DWORD nSamplesPerSec, WORD wBitsPerSample);
-    void AllocBuffers();
-    void FreeBuffers();
-    void AddInputBufferToQueue(int i);
+    WORD BufferCount() const;
+    void AllocChannelBuffers();
+    BOOL OpenInput();
+    void QueueInputBuffer(int i, LPCSTR pszPrepareStep);
     DWORD SplitChannels(WORD wBitsPerSample, const BYTE* pData, DWORD dwLength);
-    void OnDeviceMessage(UINT msg, WPARAM wParam, LPARAM lParam);
-    void OnWimData(HWAVEIN hDevice, WAVEHDR* pHeader);
-    int FindBuffer(const WAVEHDR* pHeader) const;
-    void RetireInputBuffer();
-    static DWORD RecordedBytes(const WAVEHDR* pHeader);
-    BOOL WriteBlock(const WAVEHDR* pHeader);
-    void WriteReturnedBlocks();
-    void RequeueInputBuffer(WAVEHDR* pHeader);
-    void ResetInput();
-    void FinishRecord();
-    void ReleaseInputDevice(HWAVEIN hWaveIn);
+    void OnDeviceMessage(UINT msg, WPARAM wParam);
+    void OnWimData(HWAVEIN hDevice);
+    BOOL TakeInputBlocks(BOOL bRequeue);
+    void RequeueInputBuffer(int i);
+    // Sends a block to every open output; FALSE when one failed and none is left open.
+    BOOL RouteBlock(const BYTE* pData, DWORD cbData);
+    void EndRecording();
+    void EndPlayback();
+    void AwaitCloseMessage(HANDLE hClosed, UINT nCloseMessage);
+    void ArmFallback(UINT nMilliseconds);
     BOOL HasOutput(int nChannel) const;
+    BOOL HasOpenOutput() const;
     void ReportError(MMRESULT mmr, LPCSTR pszText);
-    // Shows a box at once, or, while a device message or timer is handled, from a message of
-    // its own once the engine is consistent again: no device handler runs inside another.
+    // Shows a box at once, or, while the engine is mid-change or another box is up, after them:
+    // boxes never nest and keep the order they were raised in.
     void ShowMessage(const CString& strText);
+    void EndChange();
+    void ShowPendingMessages();
     LRESULT OnShowMessage(WPARAM, LPARAM);
 
     // Outputs.
+    COutput& Output(int nOutput);
     BOOL OpenWaveOutput(int nChannel, LPCSTR pszFileName);
-    void FinishWaveOutput(int nChannel);
+    void FinishOutput(COutput& output);
     BOOL OpenMp3Output(int nChannel, LPCSTR pszFileName);
-    void FinishMp3Output(int nChannel);
     BOOL LoadEncoder();
     BOOL ResolveEncoder();
     void ResetMp3State();
 
     // Playback (AudioPlayRecPlay.cpp).
+    BOOL StartPlayback();
     BOOL QueueOutBuffer(int nIndex, DWORD cbData);
-    void OnWomDone(HWAVEOUT hDevice, WAVEHDR* pHeader);
-    void FinishPlay();
-    void AbandonPlay();
-    MMRESULT ReleaseOutputDevice(HWAVEOUT hWaveOut);
-    void ArmPlayFallback();
+    BOOL FillOutBuffer(int nIndex);
+    void OnWomDone(HWAVEOUT hDevice);
     BOOL OpenWaveForRead(LPCSTR pszFileName);
     BOOL ReadWaveFormat();
+    DWORD FileBytesLeft();
     void CloseWaveForRead();
     // FALSE only on a read error; *pcb is 0 at the end of the sample data.
     BOOL ReadBlock(BYTE* pBuffer, DWORD* pcb);
@@ -118,13 +134,13 @@ private:
     void DrawBackground(CDC* pDC);
     void DrawChannelBand(CDC* pDC, BOOL bLeft);
     CRect GetChannelRect(BOOL bLeft) const;
+    BOOL HasView() const;
     void DrawWave(DWORD cbPerChannel);
     void DrawBandSamples(CDC* pDC, const CRect& rcBand, const BYTE* pSamples, DWORD nSamples);
 
     DWORD m_dwMicSource = 0;
     DWORD m_dwLineInSource = 0;
     CString m_strDevice;
-    int m_nQueued = 0;
     AUDIOCALLBACK m_pfnCallback = nullptr;
     void* m_pUser = nullptr;
     CBrush m_brushBk;
@@ -133,23 +149,31 @@ private:
     CPen m_penWave;
     CPen m_penCenter;
     CFont m_fontLabel, m_fontText;
-    int m_nStatus = STATUS_UNINIT;
+    BOOL m_bInitialized = FALSE;
     BOOL m_bInput = FALSE;
     UINT m_nDevice = WAVE_MAPPER;
     WAVEFORMATEX m_wfx{};
     int m_nChannelMode = CHANNEL_MONO;
-    HWAVEIN m_hWaveIn = nullptr;
-    HWAVEOUT m_hWaveOut = nullptr;
-    std::vector<std::unique_ptr<BYTE[]>> m_ppBuffers;
+    // The devices in use: the status is read from them.
+    std::unique_ptr<CWaveInDevice> m_pWaveIn;
+    std::unique_ptr<CWaveOutDevice> m_pWaveOut;
+    // Devices whose close failed: they keep their buffers, which are never freed under them.
+    std::vector<std::unique_ptr<CWaveInDevice>> m_failedIn;
+    std::vector<std::unique_ptr<CWaveOutDevice>> m_failedOut;
+    // A device closed by the engine whose close message has not come yet.
+    HANDLE m_hClosing = nullptr;
+    // Set while playback lets its last queued blocks play out.
+    BOOL m_bDraining = FALSE;
     std::unique_ptr<BYTE[]> m_pLeft, m_pRight;
-    std::vector<std::unique_ptr<WAVEHDR>> m_ppHeaders;
     DWORD m_dwBufferSize = 1024;
     WORD m_nBuffers = 0;
-    // The input buffer handled last: the device hands them back in queue order after it.
-    int m_nLastBuffer = 0;
-    // Depth of device messages and timers being handled, and the boxes they raised.
-    int m_nHandling = 0;
+    // The fallback timer armed last; an older one that still fires is ignored.
+    UINT_PTR m_nTimer = 0;
+    UINT_PTR m_nLastTimer = 0;
+    // Depth of changes under way, the boxes waiting, and whether one is up.
+    int m_nChanging = 0;
     std::deque<CString> m_pendingMessages;
+    BOOL m_bShowingMessage = FALSE;
 
     CWaveOutput m_waveOutput[2];
     CMp3Output m_mp3Output[2];

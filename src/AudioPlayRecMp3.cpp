@@ -33,13 +33,6 @@ BOOL CAudioPlayRec::OpenMp3Output(int nChannel, LPCSTR pszFileName)
     return FALSE;
 }
 
-void CAudioPlayRec::FinishMp3Output(int nChannel)
-{
-    CString strError;
-    if (!m_mp3Output[nChannel].Finish(strError) && !strError.IsEmpty())
-        ShowMessage(strError);
-}
-
 BOOL CAudioPlayRec::LoadEncoder()
 {
     if (m_ForMp3_hDll)
@@ -87,7 +80,7 @@ void CAudioPlayRec::ResetMp3State()
 {
     if (m_ForMp3_hDll) {
         for (int nChannel = 0; nChannel < 2; ++nChannel)
-            FinishMp3Output(nChannel);
+            FinishOutput(m_mp3Output[nChannel]);
     }
     m_ForMp3_hDll.reset();
     m_ForMp3_procs = CMp3Procs{};

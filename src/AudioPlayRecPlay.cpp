@@ -22,137 +22,129 @@ BOOL IsPlayableFormat(const WAVEFORMATEX& wfx)
 BOOL CAudioPlayRec::Play(LPCSTR pszWaveFile)
 {
     m_bInput = FALSE;
-    if (m_nStatus != STATUS_IDLE) {
+    if (GetStatus() != STATUS_IDLE) {
         ShowMessage("Class status error");
         return FALSE;
     }
+    CChange change(*this);
     if (!OpenWaveForRead(pszWaveFile))
         return FALSE;
-    MMRESULT mmr = AudioServices().waveOutOpen(&m_hWaveOut, m_nDevice, &m_wfx, reinterpret_cast<DWORD_PTR>(m_hWnd), 0,
-                                               CALLBACK_WINDOW);
+    try {
+        if (StartPlayback())
+            return TRUE;
+    } catch (const CMemoryException&) {
+        EndPlayback();
+        throw;
+    }
+    EndPlayback();
+    return FALSE;
+}
+
+// Opens the device and queues the first blocks of the file.
+BOOL CAudioPlayRec::StartPlayback()
+{
+    m_nBuffers = BufferCount();
+    AllocChannelBuffers();
+    auto pDevice = std::make_unique<CWaveOutDevice>();
+    MMRESULT mmr = pDevice->Open(m_nDevice, m_wfx, m_hWnd, m_nBuffers, m_dwBufferSize);
     if (mmr != MMSYSERR_NOERROR) {
-        m_hWaveOut = nullptr;
         ReportError(mmr, "waveOutOpen() failed");
-        AbandonPlay();
         return FALSE;
     }
-    m_nQueued = 0;
-    for (int i = 0; i < m_nBuffers; ++i) {
-        DWORD cbRead = m_dwBufferSize;
-        if (!ReadBlock(m_ppBuffers[i].get(), &cbRead) || (i == 0 && cbRead == 0)) {
-            ShowMessage("Read sound data from file failed");
-            AbandonPlay();
-            return FALSE;
-        }
-        if (cbRead == 0)
-            break;
-        if (!QueueOutBuffer(i, cbRead)) {
-            AbandonPlay();
-            return FALSE;
-        }
+    m_pWaveOut = std::move(pDevice);
+    m_bDraining = FALSE;
+    DWORD cbFirst = m_dwBufferSize;
+    if (!ReadBlock(m_pWaveOut->GetData(0), &cbFirst) || cbFirst == 0) {
+        ShowMessage("Read sound data from file failed");
+        return FALSE;
     }
-    m_nStatus = STATUS_PLAYING;
-    if (m_dwWaveData == 0)
-        ArmPlayFallback();
+    if (!QueueOutBuffer(0, cbFirst))
+        return FALSE;
+    for (int i = 1; i < m_nBuffers && !m_bDraining; ++i) {
+        if (!FillOutBuffer(i))
+            return FALSE;
+    }
     return TRUE;
 }
 
-// A block that cannot be handed to the device does not count as queued: nothing would
-// ever bring it back.
+// A block the device does not take ends the playback: nothing would ever bring it back.
 BOOL CAudioPlayRec::QueueOutBuffer(int nIndex, DWORD cbData)
 {
-    WAVEHDR* pHeader = m_ppHeaders[nIndex].get();
-    *pHeader = WAVEHDR{};
-    pHeader->lpData = reinterpret_cast<LPSTR>(m_ppBuffers[nIndex].get());
-    pHeader->dwBufferLength = cbData;
-    pHeader->dwBytesRecorded = cbData;
-    pHeader->dwFlags = 0;
-    pHeader->dwUser = static_cast<DWORD_PTR>(nIndex);
-    MMRESULT mmr = AudioServices().waveOutPrepareHeader(m_hWaveOut, pHeader, sizeof(WAVEHDR));
+    MMRESULT mmr = m_pWaveOut->Prepare(nIndex, cbData);
     if (mmr != MMSYSERR_NOERROR) {
         ReportError(mmr, "waveOutPrepareHeader() failed");
         return FALSE;
     }
-    mmr = AudioServices().waveOutWrite(m_hWaveOut, pHeader, sizeof(WAVEHDR));
+    mmr = m_pWaveOut->Queue(nIndex);
     if (mmr != MMSYSERR_NOERROR) {
         ReportError(mmr, "waveOutWrite() failed");
-        AudioServices().waveOutUnprepareHeader(m_hWaveOut, pHeader, sizeof(WAVEHDR));
         return FALSE;
     }
-    ++m_nQueued;
-    DrawWave(SplitChannels(m_wfx.wBitsPerSample, m_ppBuffers[nIndex].get(), cbData));
+    DrawWave(SplitChannels(m_wfx.wBitsPerSample, m_pWaveOut->GetData(nIndex), cbData));
     return TRUE;
 }
 
-void CAudioPlayRec::OnWomDone(HWAVEOUT hDevice, WAVEHDR* pHeader)
+// Reads the next block into buffer nIndex and queues it. At the end of the data what is
+// queued plays out, with a timer in case the device never hands it all back.
+BOOL CAudioPlayRec::FillOutBuffer(int nIndex)
 {
-    const int nIndex = FindBuffer(pHeader);
-    if (!m_hWaveOut || hDevice != m_hWaveOut || nIndex < 0 || !(pHeader->dwFlags & WHDR_PREPARED))
-        return;
-    MMRESULT mmr = AudioServices().waveOutUnprepareHeader(m_hWaveOut, pHeader, sizeof(WAVEHDR));
-    if (mmr != MMSYSERR_NOERROR) {
-        ReportError(mmr, "waveOutUnprepareHeader() failed");
-        return;
+    DWORD cbRead = m_dwBufferSize;
+    if (!ReadBlock(m_pWaveOut->GetData(nIndex), &cbRead)) {
+        ShowMessage("Read sound data from file failed");
+        return FALSE;
     }
-    --m_nQueued;
-    if (m_nStatus == STATUS_PLAYING) {
-        DWORD cbRead = m_dwBufferSize;
-        if (!ReadBlock(m_ppBuffers[nIndex].get(), &cbRead)) {
-            Stop();
-            ShowMessage("Read sound data from file failed");
-        } else if (cbRead > 0) {
-            if (QueueOutBuffer(nIndex, cbRead))
-                return;
-            Stop();
-        } else {
-            // The end of the data: what is queued still plays; the timer is the fallback.
-            ArmPlayFallback();
+    if (cbRead > 0)
+        return QueueOutBuffer(nIndex, cbRead);
+    m_bDraining = TRUE;
+    const ULONGLONG cbQueued = static_cast<ULONGLONG>(m_pWaveOut->GetQueued()) * m_dwBufferSize;
+    const ULONGLONG msQueued = cbQueued * 1000 / std::max<DWORD>(m_wfx.nAvgBytesPerSec, 1);
+    ArmFallback(static_cast<UINT>(std::min<ULONGLONG>(msQueued, 60000)) + FALLBACK_MS);
+    return TRUE;
+}
+
+void CAudioPlayRec::OnWomDone(HWAVEOUT hDevice)
+{
+    if (!m_pWaveOut || m_pWaveOut->GetHandle() != hDevice)
+        return;
+    for (int i; (i = m_pWaveOut->TakeReturned()) >= 0;) {
+        MMRESULT mmr = m_pWaveOut->Unprepare(i);
+        if (mmr != MMSYSERR_NOERROR) {
+            // The buffer leaves the queue; the others play on.
+            ReportError(mmr, "waveOutUnprepareHeader() failed");
+            continue;
+        }
+        if (!m_bDraining && !FillOutBuffer(i)) {
+            EndPlayback();
+            return;
         }
     }
-    if (m_nQueued == 0)
-        FinishPlay();
+    if (m_pWaveOut->GetQueued() == 0)
+        EndPlayback();
 }
 
-void CAudioPlayRec::ArmPlayFallback()
+// The one end of a playback, whoever asks: reset (every queued block comes back), close, and
+// the file closed.
+void CAudioPlayRec::EndPlayback()
 {
-    ULONGLONG cbQueued = static_cast<ULONGLONG>(m_nQueued) * m_dwBufferSize;
-    ULONGLONG msQueued = cbQueued * 1000 / std::max<DWORD>(m_wfx.nAvgBytesPerSec, 1);
-    SetTimer(PLAY_TIMER, static_cast<UINT>(std::min<ULONGLONG>(msQueued, 60000)) + FALLBACK_MS);
-}
-
-void CAudioPlayRec::FinishPlay()
-{
-    if (!m_hWaveOut || (m_nStatus != STATUS_PLAYING && m_nStatus != STATUS_STOPPING))
-        return;
-    KillTimer(PLAY_TIMER);
-    MMRESULT mmr = ReleaseOutputDevice(std::exchange(m_hWaveOut, nullptr));
-    CloseWaveForRead();
-    m_nStatus = STATUS_IDLE;
-    if (mmr != MMSYSERR_NOERROR) {
-        ReportError(mmr, "waveOutClose() failed");
-        // No close message will come to bring the owner back to idle.
-        PostMessage(MM_WOM_CLOSE);
+    if (m_pWaveOut) {
+        CChange change(*this);
+        m_bInput = FALSE;
+        MMRESULT mmr = m_pWaveOut->Reset();
+        LPCSTR pszStep = "waveOutReset() failed";
+        while (m_pWaveOut->TakeReturned() >= 0) {
+        }
+        HANDLE hClosed = nullptr;
+        MMRESULT mmrClose = CloseOrKeep(m_pWaveOut, m_failedOut, &hClosed);
+        if (mmr == MMSYSERR_NOERROR) {
+            mmr = mmrClose;
+            pszStep = "waveOutClose() failed";
+        }
+        m_bDraining = FALSE;
+        if (mmr != MMSYSERR_NOERROR)
+            ReportError(mmr, pszStep);
+        AwaitCloseMessage(hClosed, MM_WOM_CLOSE);
     }
-}
-
-void CAudioPlayRec::AbandonPlay()
-{
-    if (m_hWaveOut)
-        ReleaseOutputDevice(std::exchange(m_hWaveOut, nullptr));
     CloseWaveForRead();
-    m_nQueued = 0;
-}
-
-// Resets, unprepares what the device handed back and closes it: closing a device that
-// still holds buffers fails.
-MMRESULT CAudioPlayRec::ReleaseOutputDevice(HWAVEOUT hWaveOut)
-{
-    AudioServices().waveOutReset(hWaveOut);
-    for (auto& pHeader : m_ppHeaders) {
-        if (pHeader->dwFlags & WHDR_PREPARED)
-            AudioServices().waveOutUnprepareHeader(hWaveOut, pHeader.get(), sizeof(WAVEHDR));
-    }
-    return AudioServices().waveOutClose(hWaveOut);
 }
 
 BOOL CAudioPlayRec::OpenWaveForRead(LPCSTR pszFileName)
@@ -178,7 +170,6 @@ BOOL CAudioPlayRec::OpenWaveForRead(LPCSTR pszFileName)
     else if (!ReadWaveFormat())
         pszError = "Error reading PCM wave format record";
     if (!pszError) {
-        AllocBuffers();
         if (AudioServices().mmioAscend(hmmio, &m_ckSub, 0) != MMSYSERR_NOERROR) {
             pszError = "Error ascending in File";
         } else {
@@ -193,8 +184,18 @@ BOOL CAudioPlayRec::OpenWaveForRead(LPCSTR pszFileName)
         CloseWaveForRead();
         return FALSE;
     }
-    m_dwWaveData = m_ckSub.cksize;
+    m_dwWaveData = std::min(m_ckSub.cksize, FileBytesLeft());
     return TRUE;
+}
+
+// The bytes from here to the end of the file: a size field may claim more (a recorder that
+// crashed leaves 0xFFFFFFFF there).
+DWORD CAudioPlayRec::FileBytesLeft()
+{
+    const LONG lHere = AudioServices().mmioSeek(m_hmmio, 0, SEEK_CUR);
+    const LONG lEnd = AudioServices().mmioSeek(m_hmmio, 0, SEEK_END);
+    AudioServices().mmioSeek(m_hmmio, lHere, SEEK_SET);
+    return lHere >= 0 && lEnd > lHere ? static_cast<DWORD>(lEnd - lHere) : 0;
 }
 
 // Reads the "fmt " chunk: its first 18 bytes at most, and only formats the engine can play.

@@ -97,11 +97,16 @@ void CAudioPlayRec::DrawBackground(CDC* pDC)
     pDC->Draw3dRect(m_rcClient, BORDER_COLOR, BORDER_COLOR);
 }
 
+// A view without an area (created without a rectangle) has nothing to show.
+BOOL CAudioPlayRec::HasView() const
+{
+    return m_hWnd && !m_rcClient.IsRectEmpty();
+}
+
 void CAudioPlayRec::DrawWave(DWORD cbPerChannel)
 {
     const DWORD nSamples = cbPerChannel / (m_wfx.wBitsPerSample == 8 ? 1 : 2);
-    // A view without an area (created without a rectangle) has nothing to show.
-    if (!m_hWnd || m_rcClient.IsRectEmpty() || nSamples == 0)
+    if (!HasView() || nSamples == 0)
         return;
     CClientDC dc(m_hWnd);
     DrawBackground(&dc);
@@ -109,7 +114,7 @@ void CAudioPlayRec::DrawWave(DWORD cbPerChannel)
         return;
     CSelectGuard pen(dc, m_penWave);
     // While recording alone, a channel without an output keeps an empty band.
-    const BOOL bAlone = m_hWaveIn && m_nChannelMode == CHANNEL_ALONE;
+    const BOOL bAlone = m_pWaveIn && m_nChannelMode == CHANNEL_ALONE;
     if (!bAlone || HasOutput(0))
         DrawBandSamples(&dc, GetChannelRect(TRUE), m_pLeft.get(), nSamples);
     if (!bAlone || HasOutput(1))

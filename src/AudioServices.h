@@ -1,5 +1,5 @@
 // CAudioServices, CWinmmServices: the seam through which the engine and the mixer control
-// reach WinMM's wave, mixer and RIFF file functions, and WinMM behind it. The program uses
+// reach WinMM's wave, mixer and RIFF file functions and the buffer memory, and WinMM behind it. The program uses
 // WinMM itself; tests install, with SetAudioServices, services that make a chosen call fail.
 #pragma once
 #include <windows.h>
@@ -51,8 +51,10 @@ public:
     virtual MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, UINT flags) = 0;
     virtual LONG mmioSeek(HMMIO file, LONG offset, int origin) = 0;
 
-    // The fixed pause at the end of a recording.
-    virtual void Sleep(DWORD milliseconds) = 0;
+    // The memory of the buffers handed to a device, so that tests can see one freed while a
+    // device may still write into it.
+    virtual HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) = 0;
+    virtual HGLOBAL GlobalFree(HGLOBAL memory) = 0;
 };
 
 // Every call goes straight to WinMM: the services the program uses.
@@ -164,7 +166,8 @@ public:
     MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, UINT flags) override { return ::mmioAscend(file, chunk, flags); }
     LONG mmioSeek(HMMIO file, LONG offset, int origin) override { return ::mmioSeek(file, offset, origin); }
 
-    void Sleep(DWORD milliseconds) override { ::Sleep(milliseconds); }
+    HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) override { return ::GlobalAlloc(flags, bytes); }
+    HGLOBAL GlobalFree(HGLOBAL memory) override { return ::GlobalFree(memory); }
 };
 
 // The services in use: WinMM unless a test has installed others.

@@ -29,6 +29,12 @@ BOOL CMp3Output::Open(const CMp3Procs& procs, LPCSTR pszFileName, const WAVEFORM
         strError.Format("Error opening encoding stream (%lu)", err);
         return FALSE;
     }
+    // Chunks of no samples would never empty the staging area.
+    if (m_ForMp3_dwSamples == 0 || dwOutSize == 0) {
+        procs.m_ForMp3_Proc_hCloseStream(hStream);
+        strError = "Error opening encoding stream (the encoder takes no samples)";
+        return FALSE;
+    }
     DeleteFileA(pszFileName);
     std::unique_ptr<FILE, CFileCloser> file(std::fopen(pszFileName, "wb+"));
     if (!file) {
@@ -138,12 +144,21 @@ BOOL CMp3Output::Finish(CString& strError)
     if (std::fclose(pFile) != 0 || !bFlushed)
         bWritten = WriteFailed(strError);
     Drop();
-    // The tag goes into the closed file.
-    if (m_pProcs->m_ForMp3_Proc_hWriteInfoTag)
-        m_pProcs->m_ForMp3_Proc_hWriteInfoTag(hStream, m_ForMp3_strFile);
-    else
-        m_pProcs->m_ForMp3_Proc_hWriteVBRHeader(m_ForMp3_strFile);
-    return bWritten;
+    return WriteTag(hStream, strError) && bWritten;
+}
+
+// The tag goes into the closed file. Without it the file still plays: its first frame stays
+// the empty one the encoder left for the tag.
+BOOL CMp3Output::WriteTag(HBE_STREAM hStream, CString& strError)
+{
+    const BE_ERR err = m_pProcs->m_ForMp3_Proc_hWriteInfoTag
+                           ? m_pProcs->m_ForMp3_Proc_hWriteInfoTag(hStream, m_ForMp3_strFile)
+                           : m_pProcs->m_ForMp3_Proc_hWriteVBRHeader(m_ForMp3_strFile);
+    if (err == BE_ERR_SUCCESSFUL)
+        return TRUE;
+    if (strError.IsEmpty())
+        strError.Format("beWriteInfoTag failed (%lu)", err);
+    return FALSE;
 }
 
 // Frees the buffers and closes the file with what was written; the stream is gone.

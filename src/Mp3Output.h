@@ -2,7 +2,7 @@
 // staging area that hands the encoder whole chunks. CMp3Procs: the library's entry points,
 // resolved once per recording and shared by the outputs of both channels.
 #pragma once
-#include "framework/Afx.h"
+#include "Output.h"
 #include "lame_enc/LameEncInterface.h"
 #include <cstdio>
 #include <memory>
@@ -18,27 +18,29 @@ struct CMp3Procs {
     BEWRITEINFOTAG m_ForMp3_Proc_hWriteInfoTag = nullptr;
 };
 
-class CMp3Output {
+class CMp3Output : public COutput {
 public:
     CMp3Output() = default;
-    ~CMp3Output() { Drop(); }
+    ~CMp3Output() override { Drop(); }
     CMp3Output(const CMp3Output&) = delete;
     CMp3Output& operator=(const CMp3Output&) = delete;
 
     // Every call below that fails sets strError to the text the user is to see, or leaves it
-    // empty when that was already said for this file.
+    // empty when that was already said for this file. Open fails for an encoder that asks for
+    // no samples per chunk.
     BOOL Open(const CMp3Procs& procs, LPCSTR pszFileName, const WAVEFORMATEX& wfx, BOOL bMono, DWORD dwStageSize,
               CString& strError);
-    BOOL IsOpen() const { return m_ForMp3_pFile != nullptr; }
+    BOOL IsOpen() const override { return m_ForMp3_pFile != nullptr; }
     // Encodes whole chunks and keeps at most one waiting. An encoding error closes the output.
-    BOOL Append(const BYTE* pData, DWORD cbData, CString& strError);
+    BOOL Append(const BYTE* pData, DWORD cbData, CString& strError) override;
     // Encodes what is staged, flushes the encoder, closes the file and writes its tag.
-    BOOL Finish(CString& strError);
+    BOOL Finish(CString& strError) override;
 
 private:
     BOOL EncodeChunk(const BYTE* pSamples, DWORD nBytes, CString& strError);
     BOOL Write(DWORD cbOut, CString& strError);
     BOOL WriteFailed(CString& strError);
+    BOOL WriteTag(HBE_STREAM hStream, CString& strError);
     void Drop();
 
     struct CFileCloser {

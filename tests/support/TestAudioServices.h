@@ -1,7 +1,9 @@
 // CTestAudioServices: WinMM itself, installed as the services in use for as long as it lives,
 // except that a test can make the nth next call of one of the functions below return a chosen
-// result: the failures a real device or disk cannot be made to produce on demand. A modelled
-// mixer derives from it and answers the mixer calls.
+// result: the failures a real device or disk cannot be made to produce on demand. It also
+// watches the buffer memory: memory prepared on a device counts as held by it until that
+// device has closed, and freeing it before then is counted. A modelled mixer derives from it
+// and answers the mixer calls.
 #pragma once
 #include "AudioServices.h"
 #include <map>
@@ -15,26 +17,44 @@ public:
     CTestAudioServices(const CTestAudioServices&) = delete;
     CTestAudioServices& operator=(const CTestAudioServices&) = delete;
 
-    // The nth next call of `name` (1 = the very next) returns `result`; mmioWrite returns it
-    // as its count.
+    // The nth next call of `name` (1 = the very next) returns `result`; mmioWrite and mmioSeek
+    // return it as their count or offset.
     void Fail(const std::string& name, LONG_PTR result, int nth = 1);
     // Calls of `name` made so far.
     int Count(const std::string& name) const;
+    // Frees of memory that a device not yet closed had been given.
+    int freedWhileHeld = 0;
 
     MMRESULT waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
                         DWORD_PTR instance, DWORD flags) override;
     MMRESULT waveInClose(HWAVEIN handle) override;
+    MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT size) override;
+    MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT size) override;
     MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT size) override;
+    MMRESULT waveInStart(HWAVEIN handle) override;
+    MMRESULT waveInReset(HWAVEIN handle) override;
+    MMRESULT waveOutOpen(HWAVEOUT* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
+                         DWORD_PTR instance, DWORD flags) override;
     MMRESULT waveOutClose(HWAVEOUT handle) override;
+    MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
+    MMRESULT waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
+    MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
+    MMRESULT waveOutReset(HWAVEOUT handle) override;
     LONG mmioWrite(HMMIO file, const char* buffer, LONG count) override;
-    MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, UINT flags) override;
+    LONG mmioSeek(HMMIO file, LONG offset, int origin) override;
+    HGLOBAL GlobalFree(HGLOBAL memory) override;
 
 protected:
     // Counts the call; true, with the scripted result, when this one is to fail.
     bool Failing(const char* name, LONG_PTR* result);
 
 private:
+    // What a device was given, by the device.
+    void Held(const void* device, const WAVEHDR* header, MMRESULT prepared);
+    void Closed(const void* device, MMRESULT closed);
+
     std::map<std::string, std::vector<std::pair<int, LONG_PTR>>, std::less<>> m_failures;
     std::map<std::string, int, std::less<>> m_counts;
+    std::multimap<const void*, const void*> m_held;
     CAudioServices* m_pPrevious;
 };
