@@ -81,12 +81,15 @@ double MmioWrite(const std::string& path, int nBlocks, bool bFlushEach)
     return cpu;
 }
 
-// Waits until the X server has shown what this process drew: GdiFlush hands Wine's window
-// surfaces to the X server, and reading a pixel of the screen is a request the X server
-// answers only after all those before it.
+// Waits until the X server has shown what this process drew. GdiFlush ends GDI's batch, but
+// Wine hands a window's pixels to the X server only when the thread looks at its queue (a
+// peek for a message that never comes, so nothing is taken); reading a pixel of the screen
+// is then a request the X server answers only after all those before it.
 COLORREF WaitForScreen(POINT at = {0, 0})
 {
     GdiFlush();
+    MSG msg;
+    PeekMessageA(&msg, nullptr, WM_APP + 0x3FFF, WM_APP + 0x3FFF, PM_NOREMOVE);
     HDC screen = GetDC(nullptr);
     COLORREF shown = GetPixel(screen, at.x, at.y);
     ReleaseDC(nullptr, screen);
