@@ -4,6 +4,7 @@
 #include "CpuTime.h"
 #include "Measure.h"
 #include "SkinWin/mybitmap.h"
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -95,7 +96,8 @@ void Measure(const char* name, bool (*isKey)(int, int))
     for (int i = 0; i < Repeats(); ++i) {
         copies.push_back(CopyMs(pixels));
         regions.push_back(RegionMs(image));
-        ratios.push_back(regions.back() / copies.back());
+        // A quick run may see no CPU tick at all in its one copy.
+        ratios.push_back(regions.back() / std::max(copies.back(), 0.01));
     }
     const std::string prefix = name;
     PrintFigure((prefix + "_region_ms").c_str(), regions, "ms");

@@ -181,10 +181,11 @@ class Driver:
         return best
 
     def click(self, letter):
-        """The click's moment on CLOCK_MONOTONIC, the bound of its error, and the rest of the answer."""
+        """The click's moment on CLOCK_MONOTONIC, the bound of its error, how long the program took
+        to handle it (s), and the rest of the answer."""
         offset, error = self.offset()
         answer = self.command(letter)
-        return float(answer[0]) - offset, error, answer[1:]
+        return float(answer[0]) - offset, error, float(answer[1]) - float(answer[0]), answer[2:]
 
     def close(self):
         self.command("q")
@@ -213,10 +214,10 @@ class Attempt:
                 if time.monotonic() > deadline or procs[-1].poll() is not None:
                     sys.exit("fidelity: the player did not start")
                 time.sleep(0.05)
-            self.t_record, self.e_record, _ = driver.click("r")
+            self.t_record, self.e_record, self.h_record, _ = driver.click("r")
             time.sleep(max(0.0, self.t_record + self.seconds - time.monotonic()))
-            self.t_stop, self.e_stop, rest = driver.click("s")
-            if rest[-1] != "1":
+            self.t_stop, self.e_stop, self.h_stop, rest = driver.click("s")
+            if rest != ["1"]:
                 sys.exit("fidelity: Record did not come back after Stop")
             time.sleep(0.3)
         finally:
@@ -343,7 +344,8 @@ def analyse(attempt):
     print(f"capture fidelity: {attempt.seconds:.1f} s asked, {len(rec) / (RATE / step):.3f} s recorded: "
           f"start loss {start_loss * 1e3:.1f} ms, stop loss {stop_loss * 1e3:.1f} ms, gap {gap / RATE * 1e3:.1f} ms, "
           f"{len(found)} windows (least match {min(s for _, _, s in found):.3f}); clicks known to "
-          f"{attempt.e_record * 1e3:.2f}/{attempt.e_stop * 1e3:.2f} ms, play clock spread {spread * 1e3:.2f} ms, "
+          f"{attempt.e_record * 1e3:.2f}/{attempt.e_stop * 1e3:.2f} ms and handled in {attempt.h_record * 1e3:.1f}/"
+          f"{attempt.h_stop * 1e3:.1f} ms, play clock spread {spread * 1e3:.2f} ms, "
           f"monitor ahead of the sink's clock by {attempt.monitor_lead(zero) * 1e3:.1f} ms", file=sys.stderr)
     return start_loss * 1e3, stop_loss * 1e3, gap / RATE * 1e3
 
