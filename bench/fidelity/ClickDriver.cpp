@@ -7,24 +7,9 @@
 //   q   "q <ok>"                       the program closed by its OK button
 // Starts the program from its install folder and sets it to stereo first ("ready").
 #include "../../tests/program/ProgramDriver.h"
+#include "../Measure.h"
 #include "res/resource.h"
 #include <cstdio>
-
-namespace {
-
-double Now()
-{
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / frequency;
-}
-
-} // namespace
 
 int main()
 {
@@ -38,18 +23,18 @@ int main()
     std::fflush(stdout);
     char line[32];
     while (std::fgets(line, sizeof line, stdin)) {
-        const double before = Now();
+        const double before = WallSeconds();
         switch (line[0]) {
         case 'p':
             std::printf("p %.6f\n", before);
             break;
         case 'r':
             program.Click(IDC_RECORD);
-            std::printf("r %.6f %.6f\n", before, Now());
+            std::printf("r %.6f %.6f\n", before, WallSeconds());
             break;
         case 's': {
             program.Click(IDC_STOP);
-            const double after = Now();
+            const double after = WallSeconds();
             const bool back = program.WaitUntilEnabled(IDC_RECORD, true, 10000);
             std::printf("s %.6f %.6f %d\n", before, after, back);
             break;
