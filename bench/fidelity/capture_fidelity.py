@@ -63,7 +63,7 @@ DRY_RUN = 8  # frames of exact silence in the monitor that only a dry player mak
 CLOCK_JUMP = 0.005  # s the player's clock may wander over a recording (its reports jitter by 2 ms)
 LENGTHS = [1.3, 2.2, 3.6, 5.1]  # seconds of each recording
 QUICK_LENGTHS = [1.0]
-ATTEMPTS = 5
+ATTEMPTS = 10
 
 
 class Pulse:
@@ -334,8 +334,11 @@ def analyse(attempt):
     if not good:
         sys.exit(f"fidelity: nothing in {attempt.name}.wav is the played signal")
     ends = [s for s, _, _ in found[1:]] + [len(rec)]
-    gap = sum(end - s for (s, _, score), end in zip(found, ends) if score < MATCH) * step
-    gap += sum(abs((p2 - p1) - (s2 - s1) * step) for (s1, p1), (s2, p2) in zip(good, good[1:]))
+    faults = [(s, (end - s) * step) for (s, _, score), end in zip(found, ends) if score < MATCH]
+    faults += [(s2, (p2 - p1) - (s2 - s1) * step) for (s1, p1), (s2, p2) in zip(good, good[1:])
+               if p2 - p1 != (s2 - s1) * step]
+    gap = sum(abs(size) for _, size in faults)
+    where = ", ".join(f"{at / (RATE / step):.3f} s {size / RATE * 1e3:+.1f} ms" for at, size in sorted(faults))
     zero, spread = attempt.timeline()
     first = good[0][1] - good[0][0] * step
     end = good[-1][1] + (len(rec) - good[-1][0]) * step
@@ -346,7 +349,8 @@ def analyse(attempt):
           f"{len(found)} windows (least match {min(s for _, _, s in found):.3f}); clicks known to "
           f"{attempt.e_record * 1e3:.2f}/{attempt.e_stop * 1e3:.2f} ms and handled in {attempt.h_record * 1e3:.1f}/"
           f"{attempt.h_stop * 1e3:.1f} ms, play clock spread {spread * 1e3:.2f} ms, "
-          f"monitor ahead of the sink's clock by {attempt.monitor_lead(zero) * 1e3:.1f} ms", file=sys.stderr)
+          f"monitor ahead of the sink's clock by {attempt.monitor_lead(zero) * 1e3:.1f} ms"
+          + (f"; sound skipped (+) or repeated (-) in the file at {where}" if where else ""), file=sys.stderr)
     return start_loss * 1e3, stop_loss * 1e3, gap / RATE * 1e3
 
 
