@@ -28,11 +28,11 @@ Each figure is the worst recording's. The reference moments:
   - "the sink was playing signal time x at time t" comes from the player: after each 5 ms
     write it logs CLOCK_MONOTONIC, the frames written and the stream's latency, which the
     server reports as the time until the last written frame is played by the sink; so the
-    frame playing at t is written - latency * rate. Over a recording these give one constant,
-    the moment signal time 0 played (their median; the spread is printed).
+    frame playing at t is written - latency * rate. Each report gives the moment signal time 0
+    played; for a click, the median of those reported within a quarter second of it.
 A monitor of the sink is recorded beside (10 ms buffer, as parec --latency-msec=10): a run of
-exact zeros inside it means the player ran dry, and so does a jump of the player's clock over
-the recording (its estimates spread by more than 5 ms); that recording is made again, never
+exact zeros inside it means the player ran dry, and so does a jump of the player's clock
+(more than 3 ms from one tenth of a second to the next); that recording is made again, never
 counted. The same capture tells how much earlier the monitor gets a frame than the sink's
 clock plays it (printed, not used: a recorder reading the monitor could have it that early).
 
@@ -60,7 +60,7 @@ SINK = os.environ.get("KORVALIN_SINK", "korvalin_out")
 WINDOW = 1024  # recorded frames a window: 46 ms at the program's 22050 Hz
 MATCH = 0.9  # a window's least normalized correlation (both channels) with the signal
 DRY_RUN = 8  # frames of exact silence in the monitor that only a dry player makes
-CLOCK_JUMP = 0.005  # s the player's clock may wander over a recording (its reports jitter by 2 ms)
+CLOCK_JUMP = 0.003  # s the player's clock may move from one tenth of a second to the next
 LENGTHS = [1.3, 2.2, 3.6, 5.1]  # seconds of each recording
 QUICK_LENGTHS = [1.0]
 ATTEMPTS = 10
@@ -233,12 +233,26 @@ class Attempt:
         open(log, "w").close()
         return subprocess.Popen([sys.executable, here, what, data, log])
 
-    def timeline(self):
-        """The moment signal time 0 played (CLOCK_MONOTONIC) and the spread of its estimates (s)."""
+    def play_estimates(self):
+        """(CLOCK_MONOTONIC, the moment signal time 0 played by it) for each player report over the
+        recording and half a second either side."""
         log = read_log(self.name + ".play.log")
-        span = (log[:, 0] > self.t_record - 0.5) & (log[:, 0] < self.t_stop + 0.5)
-        zero = log[span, 0] - (log[span, 1] / RATE - log[span, 2])
-        return np.median(zero), np.max(zero) - np.min(zero)
+        log = log[(log[:, 0] > self.t_record - 0.5) & (log[:, 0] < self.t_stop + 0.5)]
+        return log[:, 0], log[:, 0] - (log[:, 1] / RATE - log[:, 2])
+
+    def zero_at(self, t):
+        """The moment signal time 0 played, from the player's reports within a quarter second of t
+        (the sink's clock may drift from this machine's by a few ms a second, as PipeWire's does)."""
+        times, zero = self.play_estimates()
+        return float(np.median(zero[np.abs(times - t) < 0.25]))
+
+    def clock_step(self):
+        """The largest jump of the player's clock between tenths of a second (s): a dry player
+        stops the signal, so every later frame plays later; a drift or a late report does not jump."""
+        times, zero = self.play_estimates()
+        tenths = np.floor((times - times[0]) * 10)
+        medians = [np.median(zero[tenths == k]) for k in np.unique(tenths)]
+        return float(np.max(np.abs(np.diff(medians)))) if len(medians) > 1 else 0.0
 
     def ran_dry(self):
         """How the player showed that it ran dry during this recording, or None."""
@@ -249,9 +263,9 @@ class Attempt:
         silent = np.flatnonzero(np.diff(sound) > DRY_RUN)
         if len(silent):
             return f"{np.diff(sound)[silent[0]] - 1} frames of silence at monitor frame {sound[silent[0]] + 1}"
-        spread = self.timeline()[1]
-        if spread > CLOCK_JUMP:
-            return f"the player's clock moved by {spread * 1e3:.1f} ms"
+        step = self.clock_step()
+        if step > CLOCK_JUMP:
+            return f"the player's clock jumped by {step * 1e3:.1f} ms"
         return None
 
     def monitor_lead(self, zero):
@@ -340,16 +354,16 @@ def analyse(attempt):
                if abs((p2 - p1) - (s2 - s1) * step) >= step]
     gap = sum(abs(size) for _, size in faults)
     where = ", ".join(f"{at / (RATE / step):.3f} s {size / RATE * 1e3:+.1f} ms" for at, size in sorted(faults))
-    zero, spread = attempt.timeline()
+    zero = attempt.zero_at(attempt.t_record)
     first = good[0][1] - good[0][0] * step
     end = good[-1][1] + (len(rec) - good[-1][0]) * step
     start_loss = first / RATE - (attempt.t_record - zero)
-    stop_loss = (attempt.t_stop - zero) - end / RATE
+    stop_loss = (attempt.t_stop - attempt.zero_at(attempt.t_stop)) - end / RATE
     print(f"capture fidelity: {attempt.seconds:.1f} s asked, {len(rec) / (RATE / step):.3f} s recorded: "
           f"start loss {start_loss * 1e3:.1f} ms, stop loss {stop_loss * 1e3:.1f} ms, gap {gap / RATE * 1e3:.1f} ms, "
           f"{len(found)} windows (least match {min(s for _, _, s in found):.3f}); clicks known to "
           f"{attempt.e_record * 1e3:.2f}/{attempt.e_stop * 1e3:.2f} ms and handled in {attempt.h_record * 1e3:.1f}/"
-          f"{attempt.h_stop * 1e3:.1f} ms, play clock spread {spread * 1e3:.2f} ms, "
+          f"{attempt.h_stop * 1e3:.1f} ms, play clock drift {(attempt.zero_at(attempt.t_stop) - zero) * 1e3:+.2f} ms, "
           f"monitor ahead of the sink's clock by {attempt.monitor_lead(zero) * 1e3:.1f} ms"
           + (f"; sound skipped (+) or repeated (-) in the file at {where}" if where else ""), file=sys.stderr)
     return start_loss * 1e3, stop_loss * 1e3, gap / RATE * 1e3
