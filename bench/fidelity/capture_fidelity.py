@@ -69,7 +69,7 @@ ATTEMPTS = 10
 class Pulse:
     """A PulseAudio simple stream of 16-bit stereo at RATE, with a given buffer."""
 
-    class SampleSpec(ctypes.Structure):
+    class SampleFormat(ctypes.Structure):
         _fields_ = [("format", ctypes.c_int), ("rate", ctypes.c_uint32), ("channels", ctypes.c_uint8)]
 
     class BufferAttr(ctypes.Structure):
@@ -90,10 +90,10 @@ class Pulse:
             attr.tlength = size
         else:
             attr.fragsize = size
-        spec = Pulse.SampleSpec(self.S16LE, RATE, 2)
+        sample_format = Pulse.SampleFormat(self.S16LE, RATE, 2)
         self.error = ctypes.c_int()
         self.stream = self.lib.pa_simple_new(None, b"korvalin-fidelity", direction, device.encode(), b"fidelity",
-                                             ctypes.byref(spec), None, ctypes.byref(attr), ctypes.byref(self.error))
+                                             ctypes.byref(sample_format), None, ctypes.byref(attr), ctypes.byref(self.error))
         if not self.stream:
             sys.exit(f"fidelity: cannot open {device} (pulse error {self.error.value})")
 
