@@ -16,8 +16,10 @@ different lengths made while another process keeps one core busy:
                          - (signal time just after the file's last sample). Negative: the
                          file holds sound from after the click.
   capture_gap_ms         sound inside the file that is not the played signal in order: the
-                         sum of every jump between consecutive windows (sound skipped or
-                         repeated) and of every window that matches no played sound.
+                         sum of every jump between consecutive 46 ms windows (sound skipped
+                         or repeated) and, inside a window that does not match, of every 6 ms
+                         stretch that follows neither neighbour (silence, noise; a cut is
+                         seen to within those 6 ms).
 
 Each figure is the worst recording's. The reference moments:
   - a click's time is the moment the driver sends it (the user's click), read from the
@@ -58,6 +60,7 @@ RATE = 44100  # the null sink's own rate: the signal plays unconverted
 CHUNK_FRAMES = RATE // 200  # the player writes 5 ms at a time
 SINK = os.environ.get("KORVALIN_SINK", "korvalin_out")
 WINDOW = 1024  # recorded frames a window: 46 ms at the program's 22050 Hz
+SUB_WINDOW = 128  # recorded frames judged alone inside a window that failed to match: 6 ms
 MATCH = 0.9  # a window's least normalized correlation (both channels) with the signal
 DRY_RUN = 8  # frames of exact silence in the monitor that only a dry player makes
 CLOCK_JUMP = 0.003  # s the player's clock may move from one tenth of a second to the next
@@ -318,11 +321,31 @@ class Locator:
                 best = (lag * self.step + phase, score)
         return best
 
+    def match(self, window, pos):
+        """The least correlation over both channels of a window with the signal from frame pos."""
+        if pos < 0:
+            return -1.0
+        ref = self.refs[pos % self.step][pos // self.step:]
+        return min(self.score(window[:, c], ref[:len(window), c]) for c in (0, 1))
+
     @staticmethod
     def score(a, b):
         if len(a) != len(b):
             return -1.0
         return float(np.dot(a, b) / (np.linalg.norm(a) * np.linalg.norm(b) + 1e-9))
+
+
+def unmatched(rec, start, end, good, locator):
+    """(file frame, signal frames) of each short stretch of a window that failed to match that is
+    the signal in order neither with the window before it nor with the one after."""
+    step = locator.step
+    offsets = [p - s * step for s, p in good if s < start][-1:] + [p - s * step for s, p in good if s > start][:1]
+    faults = []
+    for at in range(start, end, SUB_WINDOW):
+        piece = rec[at:min(at + SUB_WINDOW, end)]
+        if max(locator.match(piece, at * step + offset) for offset in offsets) < MATCH:
+            faults.append((at, len(piece) * step))
+    return faults
 
 
 def analyse(attempt):
@@ -348,7 +371,8 @@ def analyse(attempt):
     if not good:
         sys.exit(f"fidelity: nothing in {attempt.name}.wav is the played signal")
     ends = [s for s, _, _ in found[1:]] + [len(rec)]
-    faults = [(s, (end - s) * step) for (s, _, score), end in zip(found, ends) if score < MATCH]
+    faults = [fault for (s, _, score), end in zip(found, ends) if score < MATCH
+              for fault in unmatched(rec, s, end, good, locator)]
     # A window may fall on either decimation of the signal: one signal frame is no jump.
     faults += [(s2, (p2 - p1) - (s2 - s1) * step) for (s1, p1), (s2, p2) in zip(good, good[1:])
                if abs((p2 - p1) - (s2 - s1) * step) >= step]
@@ -365,7 +389,7 @@ def analyse(attempt):
           f"{attempt.e_record * 1e3:.2f}/{attempt.e_stop * 1e3:.2f} ms and handled in {attempt.h_record * 1e3:.1f}/"
           f"{attempt.h_stop * 1e3:.1f} ms, play clock drift {(attempt.zero_at(attempt.t_stop) - zero) * 1e3:+.2f} ms, "
           f"monitor ahead of the sink's clock by {attempt.monitor_lead(zero) * 1e3:.1f} ms"
-          + (f"; sound skipped (+) or repeated (-) in the file at {where}" if where else ""), file=sys.stderr)
+          + (f"; sound skipped or unmatched (+), repeated (-) in the file at {where}" if where else ""), file=sys.stderr)
     return start_loss * 1e3, stop_loss * 1e3, gap / RATE * 1e3
 
 
