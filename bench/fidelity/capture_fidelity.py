@@ -33,9 +33,9 @@ Each figure is the worst recording's. The reference moments:
     frame playing at t is written - latency * rate. Each report gives the moment signal time 0
     played; for a click, the median of those reported within a quarter second of it.
 A monitor of the sink is recorded beside (10 ms buffer, as parec --latency-msec=10): a run of
-exact zeros inside it means the player ran dry, and so does a jump of the player's clock
-(more than 3 ms from one tenth of a second to the next); that recording is made again, never
-counted. The same capture tells how much earlier the monitor gets a frame than the sink's
+exact zeros in it from 0.3 s before Record to 0.3 s after Stop means the player ran dry, and
+so does a jump of the player's clock (more than 5 ms from one tenth of a second to the
+next); that recording is made again, never counted. The same capture tells how much earlier the monitor gets a frame than the sink's
 clock plays it (printed, not used: a recorder reading the monitor could have it that early).
 
 python3 capture_fidelity.py run --driver EXE --dist DIR --wine WINE_EXEC
@@ -63,7 +63,7 @@ WINDOW = 1024  # recorded frames a window: 46 ms at the program's 22050 Hz
 SUB_WINDOW = 128  # recorded frames judged alone inside a window that failed to match: 6 ms
 MATCH = 0.9  # a window's least normalized correlation (both channels) with the signal
 DRY_RUN = 8  # frames of exact silence in the monitor that only a dry player makes
-CLOCK_JUMP = 0.003  # s the player's clock may move from one tenth of a second to the next
+CLOCK_JUMP = 0.005  # s the player's clock may move from one tenth of a second to the next
 LENGTHS = [1.3, 2.2, 3.6, 5.1]  # seconds of each recording
 QUICK_LENGTHS = [1.0]
 ATTEMPTS = 10
@@ -263,7 +263,12 @@ class Attempt:
         sound = np.flatnonzero(np.any(mon != 0, axis=1))
         if len(sound) == 0:
             return "the monitor heard nothing"
-        silent = np.flatnonzero(np.diff(sound) > DRY_RUN)
+        # Only what the monitor read from a little before Record to a little after Stop.
+        log = read_log(self.name + ".monitor.log")
+        first = log[log[:, 0] < self.t_record - 0.3, 1]
+        last = log[log[:, 0] < self.t_stop + 0.3, 1]
+        span = (sound >= (first[-1] if len(first) else 0)) & (sound <= (last[-1] if len(last) else len(mon)))
+        silent = np.flatnonzero((np.diff(sound) > DRY_RUN) & span[:-1])
         if len(silent):
             return f"{np.diff(sound)[silent[0]] - 1} frames of silence at monitor frame {sound[silent[0]] + 1}"
         step = self.clock_step()
