@@ -199,7 +199,7 @@ class Attempt:
     """One recording: its player, its monitor, the clicks, the file."""
 
     def __init__(self, work, index, seconds):
-        self.work, self.seconds = work, seconds
+        self.seconds = seconds
         self.name = os.path.join(work, f"rec{index}")
         self.signal = make_signal(1000 + index, seconds + 6)
         self.signal.tofile(self.name + ".signal")
