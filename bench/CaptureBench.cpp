@@ -196,6 +196,7 @@ int main()
     };
     std::vector<double> wav, unbuffered, flushed, drawn;
     for (int i = 0; i < Repeats(); ++i) {
+        // CPU time comes in ticks of 10 to 16 ms: a quick run may see no tick at all.
         const double copy = std::max(SecondsPerRun([&] { return CopyReference(raw, nWritten); }), 0.016);
         wav.push_back(SecondsPerRun([&] { return capture(false, nWritten, CpuSeconds); }) / copy);
         unbuffered.push_back(SecondsPerRun([&] { return MmioWrite(path, nWritten, false); }) / copy);
