@@ -3,10 +3,13 @@
 // without the view drawing them, beside a plain memcpy + fwrite of the same bytes; and the two
 // ways of seeing a short write at once, an unbuffered mmio file against a checked flush per
 // block. Prints capture_wav_vs_copy_ratio, capture_draw_xrealtime, capture_allocs_per_block,
-// capture_mmio_unbuffered_vs_copy_ratio and capture_mmio_flush_vs_copy_ratio.
+// capture_mmio_unbuffered_vs_copy_ratio and capture_mmio_flush_vs_copy_ratio. Each ratio
+// compares CPU seconds per run, each side run until it took two seconds (Measure.h); the
+// drawing is timed on the wall clock, each block waiting until the X server has drawn it.
 #include "AudioPlayRec.h"
 #include "CpuTime.h"
 #include "FastCapture.h"
+#include "Measure.h"
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -22,7 +25,7 @@ const DWORD BLOCK_BYTES = 4096;
 const DWORD BYTES_PER_SECOND = 22050 * 4;
 // Drawing is slow enough to time over three minutes; the file path needs twenty. Quick
 // mode (CI) runs the same paths over a twentieth of that.
-const double SCALE = std::getenv("KORVALIN_BENCH_QUICK") ? 0.05 : 1;
+const double SCALE = QuickBench() ? 0.05 : 1;
 const double DRAWN_SECONDS = 180 * SCALE;
 const double WRITTEN_SECONDS = 1200 * SCALE;
 
@@ -78,8 +81,44 @@ double MmioWrite(const std::string& path, int nBlocks, bool bFlushEach)
     return cpu;
 }
 
-// CPU seconds for the whole recording; the allocations made while blocks flowed.
-double Capture(HWND host, bool draw, const std::string& path, int nBlocks, long* allocations)
+// Waits until the X server has shown what this process drew. GdiFlush ends GDI's batch, but
+// Wine hands a window's pixels to the X server only when the thread looks at its queue (a
+// peek for a message that never comes, so nothing is taken); reading a pixel of the screen
+// is then a request the X server answers only after all those before it.
+COLORREF WaitForScreen(POINT at = {0, 0})
+{
+    GdiFlush();
+    MSG msg;
+    PeekMessageA(&msg, nullptr, WM_APP + 0x3FFF, WM_APP + 0x3FFF, PM_NOREMOVE);
+    HDC screen = GetDC(nullptr);
+    COLORREF shown = GetPixel(screen, at.x, at.y);
+    ReleaseDC(nullptr, screen);
+    return shown;
+}
+
+// Whether the screen shows each new colour of the window as soon as WaitForScreen returns:
+// else the drawing would be timed without the X server's share.
+bool ScreenFollowsDrawing(HWND window)
+{
+    RECT rc;
+    GetWindowRect(window, &rc);
+    for (COLORREF colour : {RGB(200, 0, 0), RGB(0, 0, 200), RGB(0, 200, 0)}) {
+        HDC dc = GetDC(window);
+        HBRUSH brush = CreateSolidBrush(colour);
+        RECT all = {0, 0, rc.right - rc.left, rc.bottom - rc.top};
+        FillRect(dc, &all, brush);
+        DeleteObject(brush);
+        ReleaseDC(window, dc);
+        if (WaitForScreen({rc.right - 5, rc.bottom - 5}) != colour)
+            return false;
+    }
+    return true;
+}
+
+// Seconds of `clock` for the whole recording; the allocations made while blocks flowed. A
+// drawn block counts until the X server has shown it.
+double Capture(HWND host, bool draw, const std::string& path, int nBlocks, long* allocations,
+               double (*clock)() = CpuSeconds)
 {
     CFastCapture device;
     CAudioPlayRec engine;
@@ -93,18 +132,21 @@ double Capture(HWND host, bool draw, const std::string& path, int nBlocks, long*
     std::vector<SHORT> tone(BLOCK_BYTES / 2);
     for (size_t i = 0; i < tone.size(); ++i)
         tone[i] = static_cast<SHORT>(16000 * sin(2 * 3.14159265 * 441 * static_cast<double>(i / 2) / 22050));
-    double start = CpuSeconds();
+    double start = clock();
     g_allocations = 0;
     g_countAllocations = true;
-    for (int i = 0; i < nBlocks; ++i)
+    for (int i = 0; i < nBlocks; ++i) {
         device.Feed(reinterpret_cast<const BYTE*>(tone.data()), BLOCK_BYTES);
+        if (draw)
+            WaitForScreen();
+    }
     g_countAllocations = false;
     *allocations = g_allocations;
     engine.Stop();
     engine.Close();
-    double cpu = CpuSeconds() - start;
+    double seconds = clock() - start;
     DeleteFileA(path.c_str());
-    return cpu;
+    return seconds;
 }
 
 } // namespace
@@ -132,40 +174,44 @@ int main()
 {
     CWnd host;
     host.CreateEx(0, AfxRegisterWndClass(0), "bench", WS_POPUP | WS_VISIBLE, CRect(0, 0, 440, 240), nullptr, 0);
-    const std::string path = TempFile("korvalin-bench.wav");
+    if (!ScreenFollowsDrawing(host)) {
+        fprintf(stderr, "capture bench: the screen does not show the drawing after the round trip\n");
+        return 1;
+    }
+    const std::string path = TempFile("korvalin-bench.wav"), raw = TempFile("korvalin-bench.raw");
     const int nDrawn = Blocks(DRAWN_SECONDS), nWritten = Blocks(WRITTEN_SECONDS);
     // Warm the file cache and the code paths first.
     long allocations;
     Capture(host, true, path, 100, &allocations);
-    CopyReference(TempFile("korvalin-bench.raw"), nWritten);
+    CopyReference(raw, nWritten);
 
-    // Process CPU time comes in ticks of about 16 ms: a quick run may measure no tick at all.
-    // Each run is a fraction of a second of CPU: alternated and the best of three kept, so
-    // that another program taking the machine for a moment does not count.
-    double reference = 1e9, wav = 1e9;
-    long wavAllocations, drawAllocations;
-    for (int i = 0; i < 3; ++i) {
-        reference = std::min(reference, std::max(CopyReference(TempFile("korvalin-bench.raw"), nWritten), 0.016));
-        wav = std::min(wav, Capture(host, false, path, nWritten, &wavAllocations));
+    // Each repeat measures every side anew, the reference first, so that a slower stretch of
+    // the machine falls on both sides of its ratios.
+    long allocated = 0, fed = 0;
+    auto capture = [&](bool draw, int nBlocks, double (*clock)()) {
+        double seconds = Capture(host, draw, path, nBlocks, &allocations, clock);
+        allocated += allocations;
+        fed += nBlocks;
+        return seconds;
+    };
+    std::vector<double> wav, unbuffered, flushed, drawn;
+    for (int i = 0; i < Repeats(); ++i) {
+        // CPU time comes in ticks of 10 to 16 ms: a quick run may see no tick at all.
+        const double copy = std::max(SecondsPerRun([&] { return CopyReference(raw, nWritten); }), 0.016);
+        wav.push_back(SecondsPerRun([&] { return capture(false, nWritten, CpuSeconds); }) / copy);
+        unbuffered.push_back(SecondsPerRun([&] { return MmioWrite(path, nWritten, false); }) / copy);
+        flushed.push_back(SecondsPerRun([&] { return MmioWrite(path, nWritten, true); }) / copy);
+        drawn.push_back(DRAWN_SECONDS / SecondsPerRun([&] { return capture(true, nDrawn, WallSeconds); }));
+        fprintf(stderr, "capture bench: CPU s per %.0f s of stereo: copy %.3f, wav %.3f, mmio unbuffered %.3f, "
+                        "mmio flushed %.3f; wall s per %.0f s drawn: %.3f\n",
+                WRITTEN_SECONDS, copy, wav.back() * copy, unbuffered.back() * copy, flushed.back() * copy,
+                DRAWN_SECONDS, DRAWN_SECONDS / drawn.back());
     }
-    double drawn = Capture(host, true, path, nDrawn, &drawAllocations);
-
-    // Alternated and the best of three kept: each run is a tenth of a second of CPU.
-    double unbuffered = 1e9, flushed = 1e9;
-    for (int i = 0; i < 3; ++i) {
-        unbuffered = std::min(unbuffered, MmioWrite(path, nWritten, false));
-        flushed = std::min(flushed, MmioWrite(path, nWritten, true));
-    }
-
-    printf("capture_mmio_unbuffered_vs_copy_ratio %.2f ratio\n", unbuffered / reference);
-    printf("capture_mmio_flush_vs_copy_ratio %.2f ratio\n", flushed / reference);
-    printf("capture_wav_vs_copy_ratio %.2f ratio\n", wav / reference);
-    printf("capture_draw_xrealtime %.1f x\n", DRAWN_SECONDS / drawn);
-    printf("capture_allocs_per_block %.3f allocations\n",
-           static_cast<double>(wavAllocations + drawAllocations) / (nWritten + nDrawn));
-    fprintf(stderr,
-            "capture bench: CPU s for %.0f s of stereo: copy %.3f, wav %.3f, mmio unbuffered %.3f, mmio flushed %.3f; "
-            "for %.0f s: wav+view %.3f\n",
-            WRITTEN_SECONDS, reference, wav, unbuffered, flushed, DRAWN_SECONDS, drawn);
+    PrintFigure("capture_mmio_unbuffered_vs_copy_ratio", unbuffered, "ratio");
+    PrintFigure("capture_mmio_flush_vs_copy_ratio", flushed, "ratio");
+    PrintFigure("capture_wav_vs_copy_ratio", wav, "ratio");
+    PrintFigure("capture_draw_xrealtime", drawn, "x", 1);
+    printf("capture_allocs_per_block %.3f allocations (counted over %ld blocks%s)\n",
+           static_cast<double>(allocated) / fed, fed, QuickBench() ? "; quick: not a measurement" : "");
     return 0;
 }

@@ -1,11 +1,13 @@
 // Building a window region from a full-screen 32-bit bitmap, against a plain copy of the same
-// pixels in the same run. Prints "<name> <value> <unit>" lines.
+// pixels in the same run: CPU time per build and per copy, each side run until it took two
+// seconds (Measure.h). Prints "<name> <value> <unit>" lines.
+#include "CpuTime.h"
+#include "Measure.h"
 #include "SkinWin/mybitmap.h"
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <functional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -14,32 +16,18 @@ const int WIDTH = 1920;
 const int HEIGHT = 1080;
 const DWORD KEY_PIXEL = 0x00FF00FF;
 const COLORREF KEY = RGB(255, 0, 255);
-// Quick mode (CI) times each case once: the same code, a seventh of the work.
-const int ROUNDS = std::getenv("KORVALIN_BENCH_QUICK") ? 1 : 7;
 
-double Now()
+// CPU milliseconds of one call of fn, timed in batches (a copy is shorter than a CPU tick)
+// over as many batches as make the side's seconds.
+template <class Fn> double CpuMs(Fn fn)
 {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// Median time of fn over a few rounds, in milliseconds.
-double Time(const std::function<void()>& fn)
-{
-    std::vector<double> times;
-    for (int i = 0; i < ROUNDS; ++i) {
-        double start = Now();
-        fn();
-        times.push_back((Now() - start) * 1000.0);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    const int batch = QuickBench() ? 1 : 10;
+    return SecondsPerRun([&] {
+        const double start = CpuSeconds();
+        for (int i = 0; i < batch; ++i)
+            fn();
+        return CpuSeconds() - start;
+    }) * 1000.0 / batch;
 }
 
 // A skin-like image: top corners rounded away and a few round holes.
@@ -84,19 +72,19 @@ HBITMAP MakeBitmap(bool (*isKey)(int, int), std::vector<DWORD>* pixels)
     return bitmap;
 }
 
-double CopyTime(const std::vector<DWORD>& pixels)
+double CopyMs(const std::vector<DWORD>& pixels)
 {
     std::vector<DWORD> target(pixels.size(), 1);
-    return Time([&] {
+    return CpuMs([&] {
         std::memcpy(target.data(), pixels.data(), pixels.size() * sizeof(DWORD));
         if (target[target.size() / 2] == 0xFFFFFFFF)
             std::puts("");
     });
 }
 
-double RegionTime(const CMyBitmap& image)
+double RegionMs(const CMyBitmap& image)
 {
-    return Time([&] { DeleteObject(image.CreateRgnFromBitmap(KEY)); });
+    return CpuMs([&] { DeleteObject(image.CreateRgnFromBitmap(KEY)); });
 }
 
 void Measure(const char* name, bool (*isKey)(int, int))
@@ -104,13 +92,17 @@ void Measure(const char* name, bool (*isKey)(int, int))
     std::vector<DWORD> pixels;
     CMyBitmap image;
     image.Attach(MakeBitmap(isKey, &pixels));
-    double copy = CopyTime(pixels);
-    double region = RegionTime(image);
-    std::printf("%s_region_ms %.2f ms\n", name, region);
-    std::printf("%s_copy_ms %.2f ms\n", name, copy);
-    std::printf("%s %.2f x\n", std::strcmp(name, "realistic") == 0 ? "region_vs_copy_ratio" : "region_worst_vs_copy_ratio",
-                region / copy);
-    std::fflush(stdout);
+    std::vector<double> copies, regions, ratios;
+    for (int i = 0; i < Repeats(); ++i) {
+        copies.push_back(CopyMs(pixels));
+        regions.push_back(RegionMs(image));
+        // A quick run may see no CPU tick at all in its one copy.
+        ratios.push_back(regions.back() / std::max(copies.back(), 0.01));
+    }
+    const std::string prefix = name;
+    PrintFigure((prefix + "_region_ms").c_str(), regions, "ms");
+    PrintFigure((prefix + "_copy_ms").c_str(), copies, "ms");
+    PrintFigure(prefix == "realistic" ? "region_vs_copy_ratio" : "region_worst_vs_copy_ratio", ratios, "x");
 }
 
 } // namespace
