@@ -24,6 +24,16 @@ play() { # sink file: plays it, logging each underrun with the time it happened;
   echo $! >"$out/$1.pid"
 }
 sox -n -r 44100 -c 2 -b 16 "$out/tone.wav" synth 300 sine 440 sine 660 gain -6 && play korvalin_out "$out/tone.wav"
+# A case that killed the server starts it again, on the same sockets, with its tone:
+# bash restart-audio.sh. What that starts is stopped with the rest.
+cat >"$out/restart-audio.sh" <<EOF
+export XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR PULSE_RUNTIME_PATH=$PULSE_RUNTIME_PATH PULSE_SERVER=$PULSE_SERVER
+export KORVALIN_AUDIO=${KORVALIN_AUDIO:-pulseaudio} KORVALIN_SESSION=$KORVALIN_SESSION
+. "$here/../../scripts/session" && trap - EXIT && serve_audio || exit 1
+paplay --latency-msec=500 -d korvalin_out "$out/tone.wav" >/dev/null 2>&1 &
+echo "\${SESSION_PIDS[*]} \$!" >>"$out/restarted.pids"
+EOF
+trap 'kill $(cat "$out/restarted.pids" 2>/dev/null) 2>/dev/null; session_stop' EXIT
 sox -n -r 44100 -c 2 -b 16 "$out/other.wav" synth 300 sine 1000 gain -6 && play korvalin_other "$out/other.wav"
 
 "$here/../../scripts/wine-exec" "$exe" "Z:${out//\//\\}" "$out" "$@" >"$out/run.log" 2>&1
