@@ -24,6 +24,17 @@ play() { # sink file: plays it, logging each underrun with the time it happened;
   echo $! >"$out/$1.pid"
 }
 sox -n -r 44100 -c 2 -b 16 "$out/tone.wav" synth 300 sine 440 sine 660 gain -6 && play korvalin_out "$out/tone.wav"
+# What another program hears on the sink's monitor: silence the server leaves there (PipeWire
+# drops a few ms now and then on a busy machine) is the source's, not the recorder's.
+parec -d korvalin_out.monitor --latency-msec=10 --raw --format=s16le --channels=1 --rate=22050 2>/dev/null |
+  python3 -c 'import sys, time
+run = 0
+while chunk := sys.stdin.buffer.read(440):
+    for i in range(0, len(chunk) - 1, 2):
+        run = run + 1 if abs(int.from_bytes(chunk[i:i + 2], "little", signed=True)) < 2 else 0
+        if run == 40:
+            print(f"{time.time():.3f} monitor silent", flush=True)' >>"$out/underruns.log" &
+SESSION_PIDS+=($!)
 # A case that killed the server starts it again, on the same sockets, with its tone:
 # bash restart-audio.sh. What that starts is stopped with the rest.
 cat >"$out/restart-audio.sh" <<EOF

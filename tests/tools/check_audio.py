@@ -2,7 +2,8 @@
 # check_audio.py FILE CHANNELS TONES [options]: reads FILE as a player would (sox, mpg123) and
 # judges each 50 ms window: each channel holds its tones (comma between channels, + within one,
 # 0 for none) at an unbroken phase, so a block lost, doubled or zeroed anywhere fails. A silent
-# window passes only when the player logged an underrun then (--underruns LOG --started TIME).
+# window passes only when the player logged an underrun or the monitor went silent then
+# (--underruns LOG --started TIME), or in the first 0.1 s, before the capture stream's first sound.
 #   --frames N|WAV     exactly N samples per channel (or as many as WAV holds)
 #   --seconds MIN MAX  a length between MIN and MAX seconds
 #   --rate R           samples per second (22050 unless given)
@@ -61,7 +62,10 @@ def judge(samples, channels, a, underruns):
             # wrote a block it never got: a run of 2 ms, which no tone has.
             if re.search(rb"\x01{40}", bytes(abs(v) < 2 for v in part)):
                 if any(abs(u - a.started - at) < 0.5 for u in underruns):
-                    print(f"{a.file}: channel {ch} at {at:.2f} s silent at the source (player underrun)")
+                    print(f"{a.file}: channel {ch} at {at:.2f} s silent at the source (logged by the player or the monitor)")
+                elif not toned and (w + 1) * size <= a.rate * 0.1:
+                    # A capture stream may open with a few ms of silence before its first sound.
+                    print(f"{a.file}: channel {ch} at {at:.2f} s silent at the start of the capture stream")
                 elif a.heard is None:
                     errors.append(f"channel {ch}: silent window at {at:.2f} s")
                 last = None
@@ -105,7 +109,7 @@ def main():
     data = open(a.file, "rb").read()
     riff, size = struct.unpack_from("<I", data, 4)[0], struct.unpack_from("<I", data, 42)[0]
     log = open(a.underruns).readlines() if a.underruns and os.path.exists(a.underruns) else []
-    underruns = [float(line.split()[0]) for line in log if "underrun" in line.lower()]
+    underruns = [float(line.split()[0]) for line in log if re.search(r"underrun|silent", line, re.I)]
     low, high = a.seconds or (0, 1e9)
     errors += [what for what, wrong in [
         (f"{channels} channels, expected {a.channels}", channels != a.channels),
