@@ -52,10 +52,10 @@ def fit(x, start, freqs, rate):
 
 def judge(samples, channels, a, underruns):
     errors, size, frames = [], int(a.rate * 0.05), len(samples) // channels
-    for ch, spec in enumerate(a.tones.split(",")):
-        freqs, x, last, toned = [float(f) for f in spec.split("+")], samples[ch::channels], None, []
+    for ch, wanted in enumerate(a.tones.split(",")):
+        freqs, x, last, toned = [float(f) for f in wanted.split("+")], samples[ch::channels], None, []
         # A cut-off MP3 has no tag to take the encoder's delay off its start.
-        for w in range(2 if a.partial else 0, frames // size if spec != "0" else 0):
+        for w in range(2 if a.partial else 0, frames // size if wanted != "0" else 0):
             start, part = w * size, x[w * size:(w + 1) * size]
             at = start / a.rate
             # The null sink gives exact silence where the player ran dry, as would a recorder that
@@ -74,7 +74,7 @@ def judge(samples, channels, a, underruns):
             # Heard on the sink beside the test tone: the first tone must be there too.
             if sum(shares) < 0.8 or (a.heard is not None and shares[0] < 0.1):
                 if a.heard is None:
-                    errors.append(f"channel {ch}: {spec} Hz hold {sum(shares):.2f} of the window at {at:.2f} s")
+                    errors.append(f"channel {ch}: {wanted} Hz hold {sum(shares):.2f} of the window at {at:.2f} s")
                 last = None
                 continue
             jump = last and max(abs((p - q + math.pi) % (2 * math.pi) - math.pi) for p, q in zip(phases, last))
