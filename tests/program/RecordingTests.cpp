@@ -154,6 +154,7 @@ TEST_F(Recording, ModesOneAfterAnotherKeepTheirChannelsToTheEnd)
 TEST_F(Recording, PlaybackIsHeardWholeStopEndsItAndRecordingsStayHome)
 {
     CHostDir other;
+    const double heardFrom = UnixSeconds();
     ASSERT_EQ(0, RunHost(other, "sox -n -r 44100 -c 2 -b 16 beep.wav synth 1.5 sine 1000 gain -9 && "
                                 "(parec -d korvalin_out.monitor --latency-msec=10 --file-format=wav heard.wav & "
                                 "echo $! >parec.pid)"));
@@ -173,7 +174,8 @@ TEST_F(Recording, PlaybackIsHeardWholeStopEndsItAndRecordingsStayHome)
     EXPECT_TRUE(m_program.WaitUntilEnabled(IDC_RECORD, true, 1500)) << "Stop did not end the playback";
     CloseProgram();
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(other.File("test.wav").c_str()));
-    Expect("test.wav 1 440+660 --sizes" + Length(at) + "\ntest_right.wav 2 1000+440,1000+660 --rate 44100 --heard 1.45\n");
+    Expect("test.wav 1 440+660 --sizes" + Length(at) + "\ntest_right.wav 2 1000+440,1000+660 --rate 44100 --heard 1.45 --started " +
+           std::to_string(heardFrom) + "\n");
 }
 
 // Catches: sizes written only at the end, so a killed program leaves a file that says empty,
@@ -284,7 +286,8 @@ TEST_F(Recording, AudioServerKilledStopStillEndsWithValidFilesAndTheNextRecordin
     EXPECT_TRUE(m_program.WaitUntilEnabled(IDC_RECORD, true, 3000)) << "the recording did not end";
     Expect(Outputs("test", 2, "440,660", at), InstallFolder(), "1");
 
-    ASSERT_EQ(0, RunHost(CHostDir(), "bash " + g_hostRoot + "/restart-audio.sh"));
+    std::string restart;
+    ASSERT_EQ(0, RunHost(CHostDir(), "bash " + g_hostRoot + "/restart-audio.sh", &restart, 60000)) << restart;
     at = Record(2500);
     EXPECT_EQ(std::vector<std::string>{}, m_program.DismissBoxes(1000));
     CloseProgram();
