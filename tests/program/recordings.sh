@@ -40,9 +40,12 @@ SESSION_PIDS+=($!)
 cat >"$out/restart-audio.sh" <<EOF
 export XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR PULSE_RUNTIME_PATH=$PULSE_RUNTIME_PATH PULSE_SERVER=$PULSE_SERVER
 export KORVALIN_AUDIO=${KORVALIN_AUDIO:-pulseaudio} KORVALIN_SESSION=$KORVALIN_SESSION
-. "$here/../../scripts/session" && trap - EXIT && serve_audio || exit 1
+. "$here/../../scripts/session" && trap - EXIT
+serve_audio
+started=\$?
 paplay --latency-msec=500 -d korvalin_out "$out/tone.wav" >/dev/null 2>&1 &
 echo "\${SESSION_PIDS[*]} \$!" >>"$out/restarted.pids"
+exit \$started
 EOF
 trap 'kill $(cat "$out/restarted.pids" 2>/dev/null) 2>/dev/null; session_stop' EXIT
 sox -n -r 44100 -c 2 -b 16 "$out/other.wav" synth 300 sine 1000 gain -6 && play korvalin_other "$out/other.wav"
