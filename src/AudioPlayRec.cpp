@@ -12,6 +12,7 @@ const UINT SHOW_MESSAGE = WM_APP + 1;
 // Wine hands a capture buffer of 4096 bytes back up to 0.75 s after its sound, one of 2048 at
 // once (tools/capture-probe.sh): capture uses blocks of at most this size, as many more of them.
 const DWORD MAX_CAPTURE_BLOCK = 2048;
+const DWORD MAX_BUFFERS = 64;
 
 const COLORREF WAVE_COLOR = RGB(0, 255, 0);
 const COLORREF CENTER_COLOR = RGB(128, 64, 0);
@@ -195,9 +196,14 @@ void CAudioPlayRec::SetWaveFormat(int nChannelMode, DWORD nSamplesPerSec, WORD w
     m_wfx.cbSize = 0;
 }
 
+// Never less than half a second of sound: a loaded machine can keep the program from its queue
+// that long, and a device drops what finds no buffer (a skip in a recording, a hole in a playback).
+// A played file's format is the file's word: the count stays bounded whatever it claims.
 WORD CAudioPlayRec::BufferCount() const
 {
-    return static_cast<WORD>(m_wfx.nChannels + m_wfx.wBitsPerSample / 8 + m_wfx.nSamplesPerSec / 11025);
+    const DWORD nForFormat = m_wfx.nChannels + m_wfx.wBitsPerSample / 8 + m_wfx.nSamplesPerSec / 11025;
+    const DWORD nHalfSecond = m_wfx.nAvgBytesPerSec / 2 / m_dwBufferSize + 1;
+    return static_cast<WORD>(std::min<DWORD>(std::max(nForFormat, nHalfSecond), MAX_BUFFERS));
 }
 
 // The per-channel halves of a block; the device's own buffers belong to the device objects.

@@ -24,14 +24,14 @@ struct FailureRow {
 const FailureRow FAILURES[] = {
     {"waveInOpen", MMSYSERR_ALLOCATED, 1, false, "waveInOpen()"},
     {"waveInPrepareHeader", MMSYSERR_NOMEM, 2, false, "AddInputBufferToQueue Failed"},
-    {"waveInAddBuffer", MMSYSERR_ERROR, 9, false, "waveInAddBuffer() failed"},
+    {"waveInAddBuffer", MMSYSERR_ERROR, 30, false, "waveInAddBuffer() failed"},
     {"waveInStart", MMSYSERR_ERROR, 1, false, "waveInStart() failed"},
     {"waveInReset", MMSYSERR_ERROR, 1, false, "waveInReset() failed"},
     {"waveInUnprepareHeader", MMSYSERR_ERROR, 4, false, "waveInUnprepareHeader() failed"},
     {"waveInClose", MMSYSERR_ERROR, 1, false, "waveInClose() failed"},
     {"waveOutOpen", MMSYSERR_ALLOCATED, 1, true, "waveOutOpen() failed"},
-    {"waveOutPrepareHeader", MMSYSERR_NOMEM, 8, true, "waveOutPrepareHeader() failed"},
-    {"waveOutWrite", MMSYSERR_ERROR, 8, true, "waveOutWrite() failed"},
+    {"waveOutPrepareHeader", MMSYSERR_NOMEM, 15, true, "waveOutPrepareHeader() failed"},
+    {"waveOutWrite", MMSYSERR_ERROR, 15, true, "waveOutWrite() failed"},
     {"waveOutReset", MMSYSERR_ERROR, 1, true, "waveOutReset() failed"},
     {"waveOutUnprepareHeader", MMSYSERR_ERROR, 3, true, "waveOutUnprepareHeader() failed"},
     {"waveOutClose", MMSYSERR_ERROR, 1, true, "waveOutClose() failed"},
@@ -146,7 +146,7 @@ TEST_P(EngineFailure, IsToldOnceKeepsEveryBlockAndReturnsToIdle)
         closes = 0;
         services.Fail(row.call, row.result, row.nth);
         if (engine->Play(file.c_str()))
-            PumpUntil([&] { return services.Count("waveOutWrite") > 8 || engine->GetStatus() != STATUS_PLAYING; });
+            PumpUntil([&] { return services.Count("waveOutWrite") > 16 || engine->GetStatus() != STATUS_PLAYING; });
         engine->Stop();
         ASSERT_TRUE(WaitForIdle()) << "status stuck at " << engine->GetStatus();
     }
