@@ -72,29 +72,6 @@ private:
     std::set<WAVEHDR*> m_queued;
 };
 
-// Boxes answered after a modal loop of their own, as a user takes time to read them: a box the
-// engine raised inside another shows as a second level.
-class CReadBoxes {
-public:
-    CReadBoxes()
-    {
-        m_previous = AfxSetMessageBoxSink([this](HWND, const char* text, const char*, UINT) {
-            texts.push_back(text);
-            maxDepth = std::max(maxDepth, ++m_depth);
-            PumpUntil([] { return false; }, 300);
-            --m_depth;
-            return IDOK;
-        });
-    }
-    ~CReadBoxes() { AfxSetMessageBoxSink(m_previous); }
-    std::vector<std::string> texts;
-    int maxDepth = 0;
-
-private:
-    int m_depth = 0;
-    MessageBoxSink m_previous;
-};
-
 class EngineFailure : public ::testing::TestWithParam<FailureRow> {
 protected:
     void SetUp() override
@@ -125,7 +102,7 @@ protected:
 
     CHostDir dir;
     const std::string file = dir.File("test.wav");
-    CReadBoxes boxes;
+    CapturedMessageBoxes boxes{300}; // read for a while, so a box shown inside another is seen
     CCountingServices services;
     CWnd host;
     std::unique_ptr<CAudioPlayRec> engine = std::make_unique<CAudioPlayRec>();
@@ -150,14 +127,14 @@ TEST_P(EngineFailure, IsToldOnceKeepsEveryBlockAndReturnsToIdle)
         engine->Stop();
         ASSERT_TRUE(WaitForIdle()) << "status stuck at " << engine->GetStatus();
     }
-    PumpUntil([&] { return !boxes.texts.empty() && closes > 0; }, 3000);
+    PumpUntil([&] { return !boxes.Texts().empty() && closes > 0; }, 3000);
     PumpUntil([] { return false; }, 300);
     if (!strstr(row.call, "Open")) {
         EXPECT_GT(closes, 0) << "the owner was never told the device closed";
     }
-    ASSERT_EQ(1u, boxes.texts.size()) << (boxes.texts.empty() ? "" : boxes.texts[0] + " | " + boxes.texts.back());
+    ASSERT_EQ(1u, boxes.Texts().size()) << (boxes.Texts().empty() ? "" : boxes.Texts()[0] + " | " + boxes.Texts().back());
     EXPECT_EQ(1, boxes.maxDepth);
-    const std::string& text = boxes.texts[0];
+    const std::string& text = boxes.Texts()[0];
     EXPECT_EQ(row.message, text.substr(text.size() - std::min(text.size(), strlen(row.message))));
 
     const std::string bytes = ReadFileBytes(file);

@@ -117,10 +117,13 @@ TEST_F(DialogTest, RecordingWritesTheFilesNamedByModeAndBoxes)
 }
 
 // Catches controls usable while the device runs (a second Record, another device), the window
-// closing under a recording, and controls that do not come back once the device has closed.
-TEST_F(DialogTest, ControlsAndCloseFollowTheDevice)
+// closing under a recording, controls that come back before the device has closed or never; an
+// output cleared during a recording that is not finished (its header would say empty) or goes
+// on growing, and one ticked during a recording that is not opened.
+TEST_F(DialogTest, ControlsOutputsAndCloseFollowTheDevice)
 {
     const int locked[] = {IDC_MONO, IDC_STEREO, IDC_ALONE, IDC_RECORD, IDC_PLAY, IDC_DEVICE};
+    Check(IDC_MP3, false);
     Click(IDC_RECORD);
     for (int id : locked)
         EXPECT_FALSE(Enabled(id)) << id;
@@ -128,21 +131,6 @@ TEST_F(DialogTest, ControlsAndCloseFollowTheDevice)
         EXPECT_TRUE(Enabled(id)) << id;
     Click(IDOK);
     EXPECT_EQ(Strings{"Busing"}, boxes.Texts());
-    Click(IDC_STOP);
-    EXPECT_FALSE(Enabled(IDC_RECORD)) << "Record is back before the device has closed";
-    ASSERT_TRUE(WaitForIdle());
-    for (int id : locked)
-        EXPECT_TRUE(Enabled(id)) << id;
-    Click(IDOK);
-    EXPECT_EQ(1u, boxes.shown.size()) << "idle, Close ends the dialog without a word";
-}
-
-// Catches an output cleared during a recording that is not finished (its header would say
-// empty) or goes on growing, and one ticked during a recording that is not opened.
-TEST_F(DialogTest, OutputsTickedAndClearedDuringARecording)
-{
-    Check(IDC_MP3, false);
-    Click(IDC_RECORD);
     // The engine holds the file for itself until it is finished: only its size can be seen.
     WIN32_FILE_ATTRIBUTE_DATA file{};
     ASSERT_TRUE(PumpUntil([&] {
@@ -155,9 +143,13 @@ TEST_F(DialogTest, OutputsTickedAndClearedDuringARecording)
     ASSERT_GT(wav.size(), 8u);
     EXPECT_EQ(wav.size() - 8, *reinterpret_cast<const DWORD*>(&wav[4])) << "RIFF size of the cleared output";
     Click(IDC_STOP);
+    EXPECT_FALSE(Enabled(IDC_RECORD)) << "Record is back before the device has closed";
     ASSERT_TRUE(WaitForIdle());
+    for (int id : locked)
+        EXPECT_TRUE(Enabled(id)) << id;
     EXPECT_EQ(wav, ReadFileBytes(dir.File("test.wav")));
-    EXPECT_EQ(Strings{}, boxes.Texts());
+    Click(IDOK);
+    EXPECT_EQ(Strings{"Busing"}, boxes.Texts()) << "idle, Close ends the dialog without a word";
 }
 
 // Catches sliders in other units than the mixer's, a radio or slider release that sets or

@@ -81,9 +81,7 @@ LRESULT CALLBACK FrameOwnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 }
 
 std::string Replace(std::string text, const std::string& from, const std::string& to)
-{
-    return text.replace(text.find(from), from.size(), to);
-}
+{ return text.replace(text.find(from), from.size(), to); }
 
 class SkinFrame : public ::testing::Test {
 public:
@@ -119,12 +117,7 @@ public:
         return skinned;
     }
     COLORREF Pixel(int x, int y) { return WindowPixel(wnd, x, y); }
-    CRect Rect()
-    {
-        CRect rc;
-        frame.GetWindowRect(&rc);
-        return rc;
-    }
+    CRect Rect() { CRect rc; return frame.GetWindowRect(&rc), rc; }
     UINT Hit(int x, int y) { return SendMessageA(wnd, WM_NCHITTEST, 0, MAKELPARAM(Rect().left + x, Rect().top + y)); }
     // The first frame pixel (every other one is looked at) whose colour is in no skin image.
     std::string ForeignFramePixel()
@@ -135,8 +128,8 @@ public:
                 for (int x = 0; x < image.w; ++x)
                     known.insert(image.pixel(x, y));
         CDC shot;
-        shot.CreateCompatibleDC(nullptr);
         CBitmap bits;
+        shot.CreateCompatibleDC(nullptr);
         bits.Attach(::CreateBitmap(W, H, 1, 32, nullptr));
         CSelectGuard select(shot, bits);
         HDC window = GetWindowDC(wnd);
@@ -152,13 +145,7 @@ public:
     bool DragCaption()
     {
         CRect before = Rect();
-        auto mouse = [](int x, int y, DWORD flags) {
-            SetCursorPos(x, y);
-            INPUT input{};
-            input.type = INPUT_MOUSE;
-            input.mi.dwFlags = flags;
-            SendInput(1, &input, sizeof input);
-        };
+        auto mouse = [](int x, int y, DWORD flags) { SetCursorPos(x, y), mouse_event(flags, 0, 0, 0, 0); };
         mouse(before.left + 150, before.top + 12, MOUSEEVENTF_LEFTDOWN);
         for (int step = 1; step <= 4; ++step)
             mouse(before.left + 150 + 10 * step, before.top + 12 + 5 * step, MOUSEEVENTF_MOVE);
@@ -253,8 +240,10 @@ TEST_F(SkinFrame, FrameShowsTheStateHalvesAndCutsTransparentCorners)
     EXPECT_TRUE(InWindowRegion(wnd, 5, 0));
 }
 
-// Catches hit zones in the wrong order or place: buttons, icon, borders, caption, client.
-TEST_F(SkinFrame, HitTestTable)
+// Catches hit zones in the wrong order or place (buttons, icon, borders, caption, client);
+// caption buttons that show the wrong cell, act on the press instead of the release, or leave
+// the window in the wrong state or place.
+TEST_F(SkinFrame, HitZonesCaptionButtonsAndWindowStates)
 {
     ASSERT_TRUE(Open());
     int cx = GetSystemMetrics(SM_CXSMICON);
@@ -266,13 +255,6 @@ TEST_F(SkinFrame, HitTestTable)
         {200, 30, HTCLIENT}};
     for (const auto& hit : hits)
         EXPECT_EQ(hit.code, Hit(hit.x, hit.y)) << hit.x << "," << hit.y;
-}
-
-// Catches caption buttons that show the wrong cell, act on the press instead of the release,
-// or leave the window in the wrong state or place.
-TEST_F(SkinFrame, CaptionButtonsAndWindowStates)
-{
-    ASSERT_TRUE(Open());
     const struct { UINT msg; WPARAM hit; int cell; } presses[] = {
         {WM_NCMOUSEMOVE, HTCLOSE, 2}, {WM_NCLBUTTONDOWN, HTCLOSE, 1}, {WM_NCMOUSEMOVE, HTCAPTION, 0}};
     for (const auto& press : presses) {

@@ -1,4 +1,5 @@
 #include "ProgramDriver.h"
+#include "res/resource.h"
 #include "support/HostTools.h"
 #include <tlhelp32.h>
 #include <vector>
@@ -9,34 +10,28 @@ const char MAIN_CAPTION[] = "【Korvalin】稳定版ver1.0";
 // Message boxes carry the application's name as their caption.
 const char AFX_APP_NAME[] = "Korvalin";
 
-struct Search {
-    DWORD processId;
-    HWND owner;
-    const char* caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindWindowOf(HWND wnd, LPARAM param)
-{
-    Search* search = reinterpret_cast<Search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(wnd, &pid);
-    char caption[256] = "";
-    GetWindowTextA(wnd, caption, sizeof caption);
-    if (pid == search->processId && IsWindowVisible(wnd) && strcmp(caption, search->caption) == 0 &&
-        (!search->owner || GetWindow(wnd, GW_OWNER) == search->owner)) {
-        search->found = wnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
+// A visible top-level window of `processId` with this caption, owned by `owner` unless null.
 HWND PollForWindow(DWORD processId, HWND owner, const char* caption, DWORD timeoutMs)
 {
-    Search search{processId, owner, caption, nullptr};
-    PumpUntil([&] { return EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search)), search.found != nullptr; },
-              timeoutMs);
+    struct { DWORD processId; HWND owner; const char* caption; HWND found; } search{processId, owner, caption, nullptr};
+    const WNDENUMPROC match = [](HWND wnd, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<decltype(search)*>(param);
+        DWORD pid = 0;
+        char text[256] = "";
+        GetWindowThreadProcessId(wnd, &pid);
+        GetWindowTextA(wnd, text, sizeof text);
+        const bool found = pid == s->processId && IsWindowVisible(wnd) && strcmp(text, s->caption) == 0 &&
+                           (!s->owner || GetWindow(wnd, GW_OWNER) == s->owner);
+        return found ? (s->found = wnd, FALSE) : TRUE;
+    };
+    PumpUntil([&] { return EnumWindows(match, reinterpret_cast<LPARAM>(&search)), search.found != nullptr; }, timeoutMs);
     return search.found;
+}
+
+void EndProcess(HANDLE process)
+{
+    TerminateProcess(process, 1); // fails harmlessly when it has ended already
+    WaitForSingleObject(process, 5000);
 }
 
 // A program left running by a failed test would hold the devices and the output files.
@@ -48,40 +43,19 @@ void EndLeftoverInstances()
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
         if (lstrcmpiA(entry.szExeFile, "Korvalin.exe") != 0)
             continue;
-        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
-            TerminateProcess(process, 1);
-            WaitForSingleObject(process, 5000);
-            CloseHandle(process);
-        }
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID))
+            EndProcess(process), CloseHandle(process);
     }
     CloseHandle(snapshot);
 }
 
-BOOL CALLBACK CollectStaticText(HWND child, LPARAM param)
-{
-    char className[32] = "", text[256] = "";
-    GetClassNameA(child, className, sizeof className);
-    GetWindowTextA(child, text, sizeof text);
-    if (lstrcmpiA(className, "Static") == 0)
-        *reinterpret_cast<std::string*>(param) += text;
-    return TRUE;
-}
-
 } // namespace
-
-std::string InstallFolder()
-{
-    return KORVALIN_DIST_DIR;
-}
 
 CProgramDriver::~CProgramDriver()
 {
     if (!m_process.hProcess)
         return;
-    if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(m_process.hProcess, 1);
-        WaitForSingleObject(m_process.hProcess, 5000);
-    }
+    EndProcess(m_process.hProcess);
     CloseHandle(m_process.hThread);
     CloseHandle(m_process.hProcess);
 }
@@ -152,6 +126,20 @@ bool CProgramDriver::Choose(int id, const char* text) const
                                SMTO_NORMAL, 2000, &result) != 0;
 }
 
+bool CProgramDriver::Play(const std::string& folder, const std::string& name) const
+{
+    Click(IDC_PLAY); // returns once the file dialog runs its own loop
+    HWND chooser = WaitForOwnedWindow("打开文件来播放");
+    if (!chooser)
+        return fprintf(stderr, "no file dialog with the expected title\n"), false;
+    HWND nameBox = GetDlgItem(chooser, 0x47C) ? GetDlgItem(chooser, 0x47C) : GetDlgItem(chooser, 0x480);
+    for (const std::string& text : {folder, name}) {
+        SendMessageA(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        SendMessageA(chooser, WM_COMMAND, IDOK, 0);
+    }
+    return WaitUntilEnabled(IDC_RECORD, false, 5000) || (fprintf(stderr, "playback did not start\n"), false);
+}
+
 void CProgramDriver::Close(CloseBy how) const
 {
     SetForegroundWindow(m_hDialog);
@@ -159,16 +147,10 @@ void CProgramDriver::Close(CloseBy how) const
     if (how == CloseBy::Escape) {
         // Through a control, as the dialog's keyboard handling takes it.
         PostMessageA(GetDlgItem(m_hDialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-        return;
-    }
-    INPUT inputs[4]{};
-    const WORD keys[] = {VK_MENU, VK_F4, VK_F4, VK_MENU};
-    for (int i = 0; i < 4; ++i) {
-        inputs[i].type = INPUT_KEYBOARD;
-        inputs[i].ki.wVk = keys[i];
-        inputs[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
-    }
-    if (how == CloseBy::CloseButton) {
+    } else if (how == CloseBy::AltF4) {
+        keybd_event(VK_MENU, 0, 0, 0), keybd_event(VK_F4, 0, 0, 0);
+        keybd_event(VK_F4, 0, KEYEVENTF_KEYUP, 0), keybd_event(VK_MENU, 0, KEYEVENTF_KEYUP, 0);
+    } else {
         // The skinned caption's close button, wherever the skin puts it along the caption.
         RECT rc;
         GetWindowRect(m_hDialog, &rc);
@@ -176,11 +158,8 @@ void CProgramDriver::Close(CloseBy how) const
         while (at.x > rc.left && SendMessageA(m_hDialog, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) != HTCLOSE)
             --at.x;
         SetCursorPos(at.x - 2, at.y);
-        inputs[0] = inputs[1] = INPUT{INPUT_MOUSE, {}};
-        inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0), mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
     }
-    SendInput(how == CloseBy::CloseButton ? 2 : 4, inputs, sizeof(INPUT));
 }
 
 std::vector<std::string> CProgramDriver::DismissBoxes(DWORD quietMs) const
@@ -188,7 +167,14 @@ std::vector<std::string> CProgramDriver::DismissBoxes(DWORD quietMs) const
     std::vector<std::string> texts;
     while (HWND box = WaitForOwnedWindow(AFX_APP_NAME, quietMs)) {
         texts.emplace_back();
-        EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&texts.back()));
+        EnumChildWindows(box, [](HWND child, LPARAM text) -> BOOL {
+            char className[32] = "", line[256] = "";
+            GetClassNameA(child, className, sizeof className);
+            GetWindowTextA(child, line, sizeof line);
+            if (lstrcmpiA(className, "Static") == 0)
+                *reinterpret_cast<std::string*>(text) += line;
+            return TRUE;
+        }, reinterpret_cast<LPARAM>(&texts.back()));
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         PumpUntil([&] { return !IsWindow(box); });
     }

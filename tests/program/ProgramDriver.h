@@ -8,7 +8,7 @@
 enum class CloseBy { Escape, CloseButton, AltF4 };
 
 // Where the build lays out the program as a Windows user unzips it.
-std::string InstallFolder();
+inline std::string InstallFolder() { return KORVALIN_DIST_DIR; }
 
 // A bitmap's pixels row by row from the top, as COLORREFs.
 std::vector<COLORREF> BitmapPixels(HBITMAP bitmap);
@@ -42,6 +42,9 @@ public:
     bool WaitUntilEnabled(int id, bool enabled, DWORD timeoutMs) const;
     // Picks the first item of combo box `id` that starts with `text`, as a user's choice.
     bool Choose(int id, const char* text) const;
+    // Plays a file through the file dialog as a user goes: into `folder`, then `name`. False
+    // with the reason on stderr when no dialog came or playback did not start.
+    bool Play(const std::string& folder, const std::string& name) const;
     // Closes the window with the keyboard or the mouse, as a user would.
     void Close(CloseBy how) const;
     // Answers every message box that shows until none has come for quietMs; their texts in order.

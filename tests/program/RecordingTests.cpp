@@ -96,20 +96,6 @@ protected:
         }, 3000);
     }
 
-    // Plays `file` (a Windows path) through the file dialog, as a user goes: folder, then name.
-    void Play(const std::string& folder, const std::string& name)
-    {
-        m_program.Click(IDC_PLAY); // returns once the file dialog runs its own loop
-        HWND chooser = m_program.WaitForOwnedWindow("打开文件来播放");
-        ASSERT_NE(nullptr, chooser) << "no file dialog with the expected title";
-        HWND nameBox = GetDlgItem(chooser, 0x47C) ? GetDlgItem(chooser, 0x47C) : GetDlgItem(chooser, 0x480);
-        for (const std::string& text : {folder, name}) {
-            SendMessageA(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-            SendMessageA(chooser, WM_COMMAND, IDOK, 0);
-        }
-        ASSERT_TRUE(m_program.WaitUntilEnabled(IDC_RECORD, false, 5000)) << "playback did not start";
-    }
-
     // The install folder copied to a scratch folder, whose `fs` subfolder is a small disk when
     // `diskKb` is given; empty when that needs root.
     std::string CopyInstall(const CHostDir& dir, const std::string& then, int diskKb = 0)
@@ -159,7 +145,7 @@ TEST_F(Recording, PlaybackIsHeardWholeStopEndsItAndRecordingsStayHome)
                                 "(parec -d korvalin_out.monitor --latency-msec=10 --file-format=wav heard.wav & "
                                 "echo $! >parec.pid)"));
     ASSERT_TRUE(m_program.Start());
-    Play(other.WindowsPath(), "beep.wav");
+    ASSERT_TRUE(m_program.Play(other.WindowsPath(), "beep.wav"));
     EXPECT_TRUE(m_program.WaitUntilEnabled(IDC_RECORD, true, 8000)) << "playback did not end";
     // The last fragments reach parec a moment after the sink played them.
     RunHost(other, "sleep 0.5; p=$(cat parec.pid); kill $p; while kill -0 $p 2>/dev/null; do sleep 0.05; done");
@@ -168,7 +154,7 @@ TEST_F(Recording, PlaybackIsHeardWholeStopEndsItAndRecordingsStayHome)
 
     m_program.Click(IDC_MP3); // WAV only
     Clicks at = Record(3000);
-    Play(InstallFolder(), "test.wav");
+    ASSERT_TRUE(m_program.Play(InstallFolder(), "test.wav"));
     EXPECT_TRUE(WaitForWave()) << "no mono waveform drawn during playback";
     m_program.Click(IDC_STOP);
     EXPECT_TRUE(m_program.WaitUntilEnabled(IDC_RECORD, true, 1500)) << "Stop did not end the playback";
@@ -340,7 +326,7 @@ TEST_F(Recording, OddFilesPlayedOneAfterAnotherEndIdle)
     RunHost(dir, "kill $(cat parec.pid)");
     // Closed under a playback: the program ends and the file it read is left as it was.
     const std::string before = ReadFileBytes(dir.File("a.wav"));
-    Play(dir.WindowsPath(), "a.wav");
+    ASSERT_TRUE(m_program.Play(dir.WindowsPath(), "a.wav"));
     m_program.Close(CloseBy::AltF4);
     EXPECT_TRUE(m_program.WaitForExit(10000)) << "the dialog did not close under a playback";
     EXPECT_EQ(before, ReadFileBytes(dir.File("a.wav")));

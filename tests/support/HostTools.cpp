@@ -22,13 +22,10 @@ CHostDir::~CHostDir()
 {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((m_windows + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileA(File(found.cFileName).c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileA(File(found.cFileName).c_str());
+    FindClose(search);
     RemoveDirectoryA(m_windows.c_str());
 }
 

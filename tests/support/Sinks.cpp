@@ -1,22 +1,14 @@
 #include "Sinks.h"
+#include <algorithm>
 
-CapturedMessageBoxes::CapturedMessageBoxes(int answer)
+CapturedMessageBoxes::CapturedMessageBoxes(DWORD readMs)
 {
-    m_previous = AfxSetMessageBoxSink([this, answer](HWND, const char* text, const char*, UINT) {
-        shown.push_back({text});
-        return answer;
+    m_previous = AfxSetMessageBoxSink([this, readMs](HWND, const char* text, const char*, UINT) {
+        m_texts.push_back(text);
+        maxDepth = std::max(maxDepth, ++m_depth);
+        if (readMs)
+            PumpUntil([] { return false; }, readMs);
+        --m_depth;
+        return IDOK;
     });
-}
-
-CapturedMessageBoxes::~CapturedMessageBoxes()
-{
-    AfxSetMessageBoxSink(m_previous);
-}
-
-std::vector<std::string> CapturedMessageBoxes::Texts() const
-{
-    std::vector<std::string> texts;
-    for (const ShownMessage& message : shown)
-        texts.push_back(message.text);
-    return texts;
 }

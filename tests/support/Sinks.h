@@ -1,22 +1,22 @@
-// Test helpers: message boxes captured instead of shown.
+// Test helper: message boxes captured instead of shown.
 #pragma once
 #include "framework/Afx.h"
 #include "support/HostTools.h"
 #include <string>
 #include <vector>
 
-struct ShownMessage {
-    std::string text;
-};
-
-// While alive, every message box is recorded and answered with `answer` instead of shown.
+// While alive, every message box is recorded and answered OK instead of shown; with `readMs`,
+// only after a modal loop of that long, as a user takes time to read it, so that a box
+// raised inside another shows as a second level in maxDepth.
 class CapturedMessageBoxes {
 public:
-    explicit CapturedMessageBoxes(int answer = IDOK);
-    ~CapturedMessageBoxes();
-    std::vector<std::string> Texts() const;
-    std::vector<ShownMessage> shown;
+    explicit CapturedMessageBoxes(DWORD readMs = 0);
+    ~CapturedMessageBoxes() { AfxSetMessageBoxSink(m_previous); }
+    const std::vector<std::string>& Texts() const { return m_texts; }
+    int maxDepth = 0;
 
 private:
+    std::vector<std::string> m_texts;
+    int m_depth = 0;
     MessageBoxSink m_previous;
 };

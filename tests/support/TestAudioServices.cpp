@@ -25,22 +25,14 @@ bool CTestAudioServices::Failing(const char* name, LONG_PTR* result)
     if (counted == m_counts.end())
         counted = m_counts.emplace(name, 0).first;
     ++counted->second;
-    if (m_failures.empty())
-        return false;
     auto found = m_failures.find(name);
     if (found == m_failures.end())
         return false;
+    // A scripted call fails when its count reaches 0; two due at once, only the first.
     bool fail = false;
-    auto& pending = found->second;
-    for (auto it = pending.begin(); it != pending.end();) {
-        if (--it->first == 0 && !fail) {
-            fail = true;
-            *result = it->second;
-            it = pending.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    for (auto& [nth, scripted] : found->second)
+        if (--nth == 0 && !fail)
+            fail = true, *result = scripted;
     return fail;
 }
 
