@@ -157,7 +157,7 @@ class Driver:
     """The click driver under Wine: commands in, stamped answers out."""
 
     def __init__(self, wine_exec, exe, dist):
-        self.process = subprocess.Popen(["bash", wine_exec, exe], cwd=dist, stdin=subprocess.PIPE,
+        self.process = subprocess.Popen(["bash", wine_exec, "--interactive", exe], cwd=dist, stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, text=True, bufsize=1)
         self.expect("ready")
 
