@@ -17,34 +17,22 @@ pactl load-module module-null-sink sink_name=korvalin_other sink_properties=devi
 # A crash ends the program at once instead of waiting in Wine's crash dialog.
 "$here/../../scripts/wine-exec" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
 
-play() { # sink file: plays it, logging each underrun with the time it happened; its PID in sink.pid
-  paplay -v --latency-msec=500 -d "$1" "$2" >/dev/null \
-    2> >(stdbuf -oL tr '\r' '\n' | while IFS= read -r line; do echo "$(date +%s.%N) $line"; done >>"$out/underruns.log") &
-  SESSION_PIDS+=($!)
-  echo $! >"$out/$1.pid"
-}
-sox -n -r 44100 -c 2 -b 16 "$out/tone.wav" synth 300 sine 440 sine 660 gain -6 && play korvalin_out "$out/tone.wav"
-# What another program hears on the sink's monitor: silence the server leaves there (PipeWire
-# drops a few ms now and then on a busy machine) is the source's, not the recorder's.
-parec -d korvalin_out.monitor --latency-msec=10 --raw --format=s16le --channels=1 --rate=22050 2>/dev/null |
-  python3 -c 'import sys, time
-run = 0
-while chunk := sys.stdin.buffer.read(440):
-    for i in range(0, len(chunk) - 1, 2):
-        run = run + 1 if abs(int.from_bytes(chunk[i:i + 2], "little", signed=True)) < 2 else 0
-        if run == 40:
-            print(f"{time.time():.3f} monitor silent", flush=True)' >>"$out/underruns.log" &
-SESSION_PIDS+=($!)
-# A case that killed the server starts it again, on the same sockets, with its tone:
-# bash restart-audio.sh. What that starts is stopped with the rest.
+source "$here/sources.sh"
+sox -n -r 44100 -c 2 -b 16 "$out/tone.wav" synth 300 sine 440 sine 660 gain -6
+play korvalin_out "$out/tone.wav"
+watch_monitor
+# A case that killed the server starts it again, on the same sockets, with its tone and its
+# watchers: bash restart-audio.sh. What that starts is stopped with the rest.
 cat >"$out/restart-audio.sh" <<EOF
 export XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR PULSE_RUNTIME_PATH=$PULSE_RUNTIME_PATH PULSE_SERVER=$PULSE_SERVER
 export KORVALIN_AUDIO=${KORVALIN_AUDIO:-pulseaudio} KORVALIN_SESSION=$KORVALIN_SESSION
 . "$here/../../scripts/session" && trap - EXIT
+. "$here/sources.sh" && out=$out
 serve_audio
 started=\$?
-paplay --latency-msec=500 -d korvalin_out "$out/tone.wav" >/dev/null 2>&1 &
-echo "\${SESSION_PIDS[*]} \$!" >>"$out/restarted.pids"
+play korvalin_out "$out/tone.wav"
+watch_monitor
+echo "\${SESSION_PIDS[*]}" >>"$out/restarted.pids"
 exit \$started
 EOF
 trap 'kill $(cat "$out/restarted.pids" 2>/dev/null) 2>/dev/null; session_stop' EXIT

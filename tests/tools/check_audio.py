@@ -3,7 +3,8 @@
 # judges each 50 ms window: each channel holds its tones (comma between channels, + within one,
 # 0 for none) at an unbroken phase, so a block lost, doubled or zeroed anywhere fails. A silent
 # window passes only when the player logged an underrun or the monitor went silent then
-# (--underruns LOG --started TIME), or in the first 0.1 s, before the capture stream's first sound.
+# (--underruns LOG --started TIME). Silence before the capture stream's first sound is named and
+# passes when it lasts under 0.1 s.
 #   --frames N|WAV     exactly N samples per channel (or as many as WAV holds)
 #   --seconds MIN MAX  a length between MIN and MAX seconds
 #   --rate R           samples per second (22050 unless given)
@@ -54,10 +55,17 @@ def judge(samples, channels, a, underruns):
     errors, size, frames = [], int(a.rate * 0.05), len(samples) // channels
     for ch, wanted in enumerate(a.tones.split(",")):
         freqs, x, last, toned, excused = [float(f) for f in wanted.split("+")], samples[ch::channels], None, [], []
+        # A capture stream may open with a few ms of silence before its first sound (PipeWire's
+        # always does): windows are counted from that sound when it comes within 0.1 s.
+        loud = max(map(abs, x), default=0) / 10
+        first = next((n for n, v in enumerate(x[:int(a.rate * 0.1)]) if abs(v) > loud), 0)
+        first = first if first >= 40 else 0  # a tone's own start is never 2 ms that quiet
+        if first:
+            print(f"{a.file}: channel {ch} silent for the first {first / a.rate * 1000:.0f} ms of the capture stream")
         # A cut-off MP3 has no tag to take the encoder's delay off its start.
-        for w in range(2 if a.partial else 0, frames // size if wanted != "0" else 0):
-            start, part = w * size, x[w * size:(w + 1) * size]
-            at = start / a.rate
+        for w in range(2 if a.partial else 0, (frames - first) // size if wanted != "0" else 0):
+            start = first + w * size
+            part, at = x[start:start + size], start / a.rate
             # The null sink gives exact silence where the player ran dry, as would a recorder that
             # wrote a block it never got: a run of 2 ms, which no tone has.
             silent = re.search(rb"\x01{40}", bytes(abs(v) < 2 for v in part))
@@ -68,9 +76,6 @@ def judge(samples, channels, a, underruns):
                 if any(abs(u - a.started - at) < 0.5 for u in underruns):
                     print(f"{a.file}: channel {ch} at {at:.2f} s silent at the source (logged by the player or the monitor)")
                     excused.append(w)
-                elif silent and not toned and (w + 1) * size <= a.rate * 0.1:
-                    # A capture stream may open with a few ms of silence before its first sound.
-                    print(f"{a.file}: channel {ch} at {at:.2f} s silent at the start of the capture stream")
                 elif a.heard is None:
                     errors.append(f"channel {ch}: " + ("silent window" if silent else f"{wanted} Hz hold {sum(shares):.2f} of the window") + f" at {at:.2f} s")
                 continue
@@ -80,7 +85,7 @@ def judge(samples, channels, a, underruns):
             last = phases
             toned.append(w)
         if a.heard is not None:
-            holes = [w * 0.05 for w in range(toned[0], toned[-1]) if w not in toned + excused] if toned else []
+            holes = [round(first / a.rate + w * 0.05, 2) for w in range(toned[0], toned[-1]) if w not in toned + excused] if toned else []
             span = (toned[-1] - toned[0] + 1) * 0.05 if toned else 0
             if holes or span < a.heard:  # the player's own start and end are not the recorder's
                 errors.append(f"channel {ch}: {freqs[0]} Hz heard for {span:.2f} s, holes at {holes[:5]} s")
