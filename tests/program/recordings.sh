@@ -21,9 +21,13 @@ source "$here/sources.sh"
 sox -n -r 44100 -c 2 -b 16 "$out/tone.wav" synth 300 sine 440 sine 660 gain -6
 play korvalin_out "$out/tone.wav"
 watch_monitor
+heard
 # A case that killed the server starts it again, on the same sockets, with its tone and its
 # watchers: bash restart-audio.sh. What that starts is stopped with the rest.
+# It runs from a test's scratch folder, which is gone once it returns: what it leaves running
+# must not stand there.
 cat >"$out/restart-audio.sh" <<EOF
+cd "$out"
 export XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR PULSE_RUNTIME_PATH=$PULSE_RUNTIME_PATH PULSE_SERVER=$PULSE_SERVER
 export KORVALIN_AUDIO=${KORVALIN_AUDIO:-pulseaudio} KORVALIN_SESSION=$KORVALIN_SESSION
 . "$here/../../scripts/session" && trap - EXIT
@@ -32,6 +36,7 @@ serve_audio
 started=\$?
 play korvalin_out "$out/tone.wav"
 watch_monitor
+heard
 echo "\${SESSION_PIDS[*]}" >>"$out/restarted.pids"
 exit \$started
 EOF

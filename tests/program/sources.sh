@@ -22,3 +22,9 @@ while chunk := sys.stdin.buffer.read(440):
             print(f"{time.time():.3f} monitor silent", flush=True)' >>"$out/underruns.log" &
   SESSION_PIDS+=($!)
 }
+
+heard() { # waits (10 s at most) until the sink's monitor carries sound
+  parec -d korvalin_out.monitor --raw --format=s16le --channels=1 --rate=22050 2>/dev/null |
+    timeout 10 python3 -c 'import array, sys
+while (chunk := sys.stdin.buffer.read(882)) and max(map(abs, array.array("h", chunk))) < 1000: pass'
+}
