@@ -6,6 +6,7 @@
 #include "support/HostTools.h"
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 
@@ -341,5 +342,7 @@ int main(int argc, char** argv)
         return 2; // recording_tests OUTPUT_FOLDER UNIX_OUTPUT_FOLDER, as recordings.sh runs it
     g_outputRoot = argv[1];
     g_hostRoot = argv[2];
+    // Wine stamps its trace with this tick count: recordings.sh maps it to Unix time.
+    printf("wine clock %lu %.3f\n", GetTickCount(), UnixSeconds());
     return RUN_ALL_TESTS();
 }

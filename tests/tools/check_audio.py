@@ -2,9 +2,9 @@
 # check_audio.py FILE CHANNELS TONES [options]: reads FILE as a player would (sox, mpg123) and
 # judges each 50 ms window: each channel holds its tones (comma between channels, + within one,
 # 0 for none) at an unbroken phase, so a block lost, doubled or zeroed anywhere fails. A silent
-# window passes only when the player logged an underrun or the monitor went silent then
-# (--underruns LOG --started TIME). Silence before the capture stream's first sound is named and
-# passes when it lasts under 0.1 s.
+# or skipping window passes only when the player logged an underrun, the monitor went silent or
+# Wine's device thread was late then (--underruns LOG --started TIME). Silence before the
+# capture stream's first sound is named and passes when it lasts under 0.1 s.
 #   --frames N|WAV     exactly N samples per channel (or as many as WAV holds)
 #   --seconds MIN MAX  a length between MIN and MAX seconds
 #   --rate R           samples per second (22050 unless given)
@@ -53,6 +53,7 @@ def fit(x, start, freqs, rate):
 
 def judge(samples, channels, a, underruns):
     errors, size, frames = [], int(a.rate * 0.05), len(samples) // channels
+    logged = lambda at: any(abs(u - a.started - at) < 0.5 for u in underruns)
     for ch, wanted in enumerate(a.tones.split(",")):
         freqs, x, last, toned, excused = [float(f) for f in wanted.split("+")], samples[ch::channels], None, [], []
         # A capture stream may open with a few ms of silence before its first sound (PipeWire's
@@ -79,14 +80,16 @@ def judge(samples, channels, a, underruns):
             # Heard on the sink beside the test tone: the first tone must be there too.
             if silent or sum(shares) < 0.8 or (a.heard is not None and shares[0] < 0.1):
                 last = None
-                if any(abs(u - a.started - at) < 0.5 for u in underruns):
-                    print(f"{a.file}: channel {ch} at {at:.2f} s silent at the source (logged by the player or the monitor)")
+                if logged(at):
+                    print(f"{a.file}: channel {ch} at {at:.2f} s silent at the source (logged by the player, the monitor or Wine)")
                     excused.append(w)
                 elif a.heard is None:
                     errors.append(f"channel {ch}: " + ("silent window" if silent else f"{wanted} Hz hold {sum(shares):.2f} of the window") + f" at {at:.2f} s")
                 continue
             jump = last and max(abs((p - q + math.pi) % (2 * math.pi) - math.pi) for p, q in zip(phases, last))
-            if jump and jump > 0.5:
+            if jump and jump > 0.5 and logged(at):
+                print(f"{a.file}: channel {ch} at {at:.2f} s skips at the source (logged by the player, the monitor or Wine)")
+            elif jump and jump > 0.5:
                 errors.append(f"channel {ch}: the tone's phase jumps by {jump:.2f} rad at {at:.2f} s (a block lost)")
             last = phases
             toned.append(w)
@@ -117,7 +120,7 @@ def main():
     data = open(a.file, "rb").read()
     riff, size = struct.unpack_from("<I", data, 4)[0], struct.unpack_from("<I", data, 42)[0]
     log = open(a.underruns).readlines() if a.underruns and os.path.exists(a.underruns) else []
-    underruns = [float(line.split()[0]) for line in log if re.search(r"underrun|silent", line, re.I)]
+    underruns = [float(line.split()[0]) for line in log if re.search(r"underrun|silent|late by", line, re.I)]
     low, high = a.seconds or (0, 1e9)
     errors += [what for what, wrong in [
         (f"{channels} channels, expected {a.channels}", channels != a.channels),
