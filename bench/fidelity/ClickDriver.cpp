@@ -1,7 +1,8 @@
 // Clicks Record and Stop in the real program when the fidelity harness says so, and says when:
 // the harness maps these times onto what the sound server was playing. One command a line on
 // stdin, one answer a line on stdout, each stamped with this process's performance counter:
-//   p   "p <now>"                      a ping, to put this clock beside the harness's own
+//   p   "p <now> <ticks>"              a ping, to put this clock and Wine's trace clock (the
+//                                      tick count, in seconds) beside the harness's own
 //   r   "r <before> <after>"           Record clicked: just before the click, and once handled
 //   s   "s <before> <after> <ok>"      Stop clicked; ok once Record came back (the file is closed)
 //   q   "q <ok>"                       the program closed by its OK button
@@ -26,7 +27,7 @@ int main()
         const double before = WallSeconds();
         switch (line[0]) {
         case 'p':
-            std::printf("p %.6f\n", before);
+            std::printf("p %.6f %.3f\n", before, GetTickCount() / 1000.0);
             break;
         case 'r':
             program.Click(IDC_RECORD);

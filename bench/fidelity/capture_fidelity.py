@@ -35,8 +35,10 @@ Each figure is the worst recording's. The reference moments:
 A monitor of the sink is recorded beside (10 ms buffer, as parec --latency-msec=10): a run of
 exact zeros in it from 0.3 s before Record to 0.3 s after Stop means the player ran dry, and
 so does a jump of the player's clock (more than 5 ms from one tenth of a second to the
-next); that recording is made again, never counted. The same capture tells how much earlier the monitor gets a frame than the sink's
-clock plays it (printed, not used: a recorder reading the monitor could have it that early).
+next). So does Wine when its capture thread, in its own trace, was kept from running longer
+than its 100 ms ring holds. Such a recording is made again, never counted. The monitor also
+tells how much earlier it gets a frame than the sink's clock plays it (printed, not used: a
+recorder reading the monitor could have it that early).
 
 python3 capture_fidelity.py run --driver EXE --dist DIR --wine WINE_EXEC
 KORVALIN_BENCH_QUICK set: one short recording. KORVALIN_FIDELITY_KEEP=DIR: every attempt's
@@ -46,6 +48,7 @@ second look. The 'play' and 'monitor' subcommands are the player and the monitor
 import argparse
 import ctypes
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -67,6 +70,7 @@ CLOCK_JUMP = 0.005  # s the player's clock may move from one tenth of a second t
 LENGTHS = [1.3, 2.2, 3.6, 5.1]  # seconds of each recording
 QUICK_LENGTHS = [1.0]
 ATTEMPTS = 10
+WINE_RING = 0.09  # s Wine's capture thread may be late before its 100 ms ring drops sound
 
 
 class Pulse:
@@ -156,9 +160,11 @@ def read_log(path):
 class Driver:
     """The click driver under Wine: commands in, stamped answers out."""
 
-    def __init__(self, wine_exec, exe, dist):
+    def __init__(self, wine_exec, exe, dist, trace):
+        # Wine's trace of its device threads goes to TRACE, stamped with its tick count.
         self.process = subprocess.Popen(["bash", wine_exec, "--interactive", exe], cwd=dist, stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, text=True, bufsize=1)
+                                        stdout=subprocess.PIPE, stderr=open(trace, "w"), text=True, bufsize=1,
+                                        env=dict(os.environ, WINEDEBUG="-all,trace+winmm,+timestamp"))
         self.expect("ready")
 
     def expect(self, word):
@@ -173,20 +179,21 @@ class Driver:
         return self.expect(letter)
 
     def offset(self):
-        """(driver clock - CLOCK_MONOTONIC, half the round trip) from the tightest of a few pings."""
+        """(driver clock - CLOCK_MONOTONIC, half the round trip, Wine's trace clock - CLOCK_MONOTONIC)
+        from the tightest of a few pings."""
         best = None
         for _ in range(7):
             sent = time.monotonic()
-            stamp = float(self.command("p")[0])
+            stamp, ticks = map(float, self.command("p"))
             back = time.monotonic()
             if best is None or back - sent < 2 * best[1]:
-                best = (stamp - (sent + back) / 2, (back - sent) / 2)
+                best = (stamp - (sent + back) / 2, (back - sent) / 2, ticks - (sent + back) / 2)
         return best
 
     def click(self, letter):
         """The click's moment on CLOCK_MONOTONIC, the bound of its error, how long the program took
         to handle it (s), and the rest of the answer."""
-        offset, error = self.offset()
+        offset, error, self.trace_offset = self.offset()
         answer = self.command(letter)
         return float(answer[0]) - offset, error, float(answer[1]) - float(answer[0]), answer[2:]
 
@@ -275,6 +282,18 @@ class Attempt:
         if step > CLOCK_JUMP:
             return f"the player's clock jumped by {step * 1e3:.1f} ms"
         return None
+
+    def wine_late(self, trace, offset):
+        """How long Wine's capture thread was kept from running during this recording, when longer
+        than its 100 ms ring holds: Wine then drops sound the program never saw. Else None."""
+        last, worst = {}, 0.0
+        for line in open(trace, errors="replace"):
+            if m := re.match(r"(\d+\.\d+):(\w+):trace:winmm:WID_PullData", line):
+                at = float(m[1]) - offset
+                if last.get(m[2], 0) > self.t_record and at < self.t_stop + 0.1:
+                    worst = max(worst, at - last[m[2]])
+                last[m[2]] = at
+        return f"Wine's capture thread ran {worst * 1e3:.0f} ms late" if worst > WINE_RING else None
 
     def monitor_lead(self, zero):
         """How much earlier the monitor had a frame than the sink's clock played it (s): a frame
@@ -407,7 +426,8 @@ def run(args):
     busy = subprocess.Popen(["sh", "-c", "while :; do :; done"])  # the other core, kept busy
     figures, redone = [], 0
     try:
-        driver = Driver(args.wine, args.driver, args.dist)
+        trace = os.path.join(work, "wine.trace")
+        driver = Driver(args.wine, args.driver, args.dist, trace)
         index = 0
         for seconds in QUICK_LENGTHS if quick else LENGTHS:
             for _ in range(ATTEMPTS):
@@ -415,13 +435,14 @@ def run(args):
                 index += 1
                 attempt.record(driver, args.dist, here)
                 dry = attempt.ran_dry()
-                if dry is None:
+                lost = f"the player ran dry ({dry})" if dry else attempt.wine_late(trace, driver.trace_offset)
+                if lost is None:
                     figures.append(analyse(attempt))
                     break
                 redone += 1
-                print(f"capture fidelity: the player ran dry ({dry}); recording again", file=sys.stderr)
+                print(f"capture fidelity: {lost}; recording again", file=sys.stderr)
             else:
-                sys.exit(f"fidelity: the player ran dry in {ATTEMPTS} recordings of {seconds} s in a row")
+                sys.exit(f"fidelity: the source lost sound in {ATTEMPTS} recordings of {seconds} s in a row")
         driver.close()
     finally:
         busy.kill()
@@ -429,7 +450,7 @@ def run(args):
         if not keep:
             shutil.rmtree(work, ignore_errors=True)
     note = "quick: one recording, not a measurement" if quick else \
-        f"worst of {len(figures)} stereo recordings, a core busy, {redone} redone for a dry player"
+        f"worst of {len(figures)} stereo recordings, a core busy, {redone} redone for a dry player or a late Wine"
     for name, column, target in (("capture_start_loss_ms", 0, "<= 30"), ("capture_stop_loss_ms", 1, "<= 20"),
                                  ("capture_gap_ms", 2, "0")):
         each = [f[column] for f in figures]
