@@ -43,27 +43,12 @@ EOF
 trap 'kill $(cat "$out/restarted.pids" 2>/dev/null) 2>/dev/null; session_stop' EXIT
 sox -n -r 44100 -c 2 -b 16 "$out/other.wav" synth 300 sine 1000 gain -6 && play korvalin_other "$out/other.wav"
 
-# Wine hands captured sound on through a ring of 100 ms of its own, and tops played sound up
-# to 30 ms at the server every 10 ms: when its device thread is kept from running longer than
-# these hold (a busy machine), sound is lost that the program had queued long before. Its trace
-# says when; that is the source's loss too.
-WINEDEBUG=-all,trace+winmm,+timestamp "$here/../../scripts/wine-exec" "$exe" "Z:${out//\//\\}" "$out" "$@" >"$out/run.log" 2>&1
+# Wine's own buffers lose sound when its threads are kept from running (a busy machine) or
+# the server runs its stream dry: its trace says when, and that is the source's loss too.
+WINEDEBUG=-all,trace+winmm,trace+pulse,warn+pulse,+timestamp "$here/../../scripts/wine-exec" "$exe" "Z:${out//\//\\}" "$out" "$@" >"$out/run.log" 2>&1
 status=$?
-grep -v ':trace:winmm:' "$out/run.log"
-python3 - "$out/run.log" >>"$out/underruns.log" <<'EOF'
-import re, sys
-lines, last = open(sys.argv[1], errors="replace").readlines(), {}
-clock = next((float(m[2]) - int(m[1]) / 1000 for m in map(re.compile(r"wine clock (\d+) ([\d.]+)").match, lines) if m), None)
-for line in lines:
-    if re.search(r":trace:winmm:wave(InStart|InReset|InClose|OutOpen|OutReset|OutClose)", line):
-        last = {}  # a stopped device thread is not a late one
-    elif clock and (m := re.match(r"(\d+\.\d+):(\w+):trace:winmm:(WID_PullData|WOD_PushData)", line)):
-        at = float(m[1])
-        limit = 0.09 if m[3] == "WID_PullData" else 0.02
-        if at - last.get(m[2], at) > limit:
-            print(f"{clock + last[m[2]] + limit:.3f} Wine's device thread late by {at - last[m[2]]:.2f} s")
-        last[m[2]] = at
-EOF
+grep -v ':trace:\|:warn:pulse:' "$out/run.log"
+python3 "$here/../tools/wine_losses.py" "$out/run.log" >>"$out/underruns.log"
 
 failures=0
 shopt -s nullglob

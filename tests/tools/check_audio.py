@@ -3,7 +3,7 @@
 # judges each 50 ms window: each channel holds its tones (comma between channels, + within one,
 # 0 for none) at an unbroken phase, so a block lost, doubled or zeroed anywhere fails. A silent
 # or skipping window passes only when the player logged an underrun, the monitor went silent or
-# Wine's device thread was late then (--underruns LOG --started TIME). Silence before the
+# Wine's own trace says it lost sound then (--underruns LOG --started TIME). Silence before the
 # capture stream's first sound is named and passes when it lasts under 0.1 s.
 #   --frames N|WAV     exactly N samples per channel (or as many as WAV holds)
 #   --seconds MIN MAX  a length between MIN and MAX seconds
@@ -120,7 +120,7 @@ def main():
     data = open(a.file, "rb").read()
     riff, size = struct.unpack_from("<I", data, 4)[0], struct.unpack_from("<I", data, 42)[0]
     log = open(a.underruns).readlines() if a.underruns and os.path.exists(a.underruns) else []
-    underruns = [float(line.split()[0]) for line in log if re.search(r"underrun|silent|late by", line, re.I)]
+    underruns = [float(line.split()[0]) for line in log if re.search(r"underrun|silent|late by|ran dry", line, re.I)]
     low, high = a.seconds or (0, 1e9)
     errors += [what for what, wrong in [
         (f"{channels} channels, expected {a.channels}", channels != a.channels),
