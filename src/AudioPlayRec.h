@@ -119,6 +119,7 @@ private:
 
     // Playback (AudioPlayRecPlay.cpp).
     BOOL StartPlayback();
+    BOOL QueueFirstBlocks();
     BOOL QueueOutBuffer(int nIndex, DWORD cbData);
     BOOL FillOutBuffer(int nIndex);
     void OnWomDone(HWAVEOUT hDevice);

@@ -40,7 +40,9 @@ BOOL CAudioPlayRec::Play(LPCSTR pszWaveFile)
     return FALSE;
 }
 
-// Opens the device and queues the first blocks of the file.
+// Opens the device and queues the first blocks of the file. The device is held until all of
+// them are queued: one that starts on the first block (Wine's does) can play it out before the
+// next reaches it, a gap at the start of every playback.
 BOOL CAudioPlayRec::StartPlayback()
 {
     m_nBuffers = BufferCount();
@@ -53,6 +55,21 @@ BOOL CAudioPlayRec::StartPlayback()
     }
     m_pWaveOut = std::move(pDevice);
     m_bDraining = FALSE;
+    if ((mmr = m_pWaveOut->Pause()) != MMSYSERR_NOERROR) {
+        ReportError(mmr, "waveOutPause() failed");
+        return FALSE;
+    }
+    if (!QueueFirstBlocks())
+        return FALSE;
+    if ((mmr = m_pWaveOut->Restart()) != MMSYSERR_NOERROR) {
+        ReportError(mmr, "waveOutRestart() failed");
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CAudioPlayRec::QueueFirstBlocks()
+{
     DWORD cbFirst = m_dwBufferSize;
     if (!ReadBlock(m_pWaveOut->GetData(0), &cbFirst) || cbFirst == 0) {
         ShowMessage("Read sound data from file failed");

@@ -31,6 +31,7 @@ public:
     virtual MMRESULT waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) = 0;
     virtual MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) = 0;
     virtual MMRESULT waveOutPause(HWAVEOUT handle) = 0;
+    virtual MMRESULT waveOutRestart(HWAVEOUT handle) = 0;
     virtual MMRESULT waveOutReset(HWAVEOUT handle) = 0;
 
     virtual UINT mixerGetNumDevs() = 0;
@@ -118,6 +119,7 @@ public:
         return ::waveOutWrite(handle, header, size);
     }
     MMRESULT waveOutPause(HWAVEOUT handle) override { return ::waveOutPause(handle); }
+    MMRESULT waveOutRestart(HWAVEOUT handle) override { return ::waveOutRestart(handle); }
     MMRESULT waveOutReset(HWAVEOUT handle) override { return ::waveOutReset(handle); }
 
     UINT mixerGetNumDevs() override { return ::mixerGetNumDevs(); }

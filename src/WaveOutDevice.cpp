@@ -32,3 +32,13 @@ MMRESULT CWaveOutDevice::CloseHandle(HWAVEOUT hDevice)
 {
     return AudioServices().waveOutClose(hDevice);
 }
+
+MMRESULT CWaveOutDevice::Pause()
+{
+    return AudioServices().waveOutPause(GetHandle());
+}
+
+MMRESULT CWaveOutDevice::Restart()
+{
+    return AudioServices().waveOutRestart(GetHandle());
+}

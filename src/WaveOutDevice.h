@@ -14,4 +14,8 @@ public:
     static MMRESULT QueueHeader(HWAVEOUT hDevice, WAVEHDR* pHeader);
     static MMRESULT ResetHandle(HWAVEOUT hDevice);
     static MMRESULT CloseHandle(HWAVEOUT hDevice);
+
+    // Held while the first blocks are queued, then started with all of them.
+    MMRESULT Pause();
+    MMRESULT Restart();
 };

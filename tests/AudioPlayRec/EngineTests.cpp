@@ -32,6 +32,8 @@ const FailureRow FAILURES[] = {
     {"waveOutOpen", MMSYSERR_ALLOCATED, 1, true, "waveOutOpen() failed"},
     {"waveOutPrepareHeader", MMSYSERR_NOMEM, 15, true, "waveOutPrepareHeader() failed"},
     {"waveOutWrite", MMSYSERR_ERROR, 15, true, "waveOutWrite() failed"},
+    {"waveOutPause", MMSYSERR_ERROR, 1, true, "waveOutPause() failed"},
+    {"waveOutRestart", MMSYSERR_ERROR, 1, true, "waveOutRestart() failed"},
     {"waveOutReset", MMSYSERR_ERROR, 1, true, "waveOutReset() failed"},
     {"waveOutUnprepareHeader", MMSYSERR_ERROR, 3, true, "waveOutUnprepareHeader() failed"},
     {"waveOutClose", MMSYSERR_ERROR, 1, true, "waveOutClose() failed"},

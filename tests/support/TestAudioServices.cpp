@@ -87,6 +87,8 @@ FORWARD(MMRESULT, waveOutPrepareHeader, (HWAVEOUT handle, WAVEHDR* header, UINT 
         Held(handle, header, result))
 FORWARD(MMRESULT, waveOutUnprepareHeader, (HWAVEOUT handle, WAVEHDR* header, UINT size), (handle, header, size), )
 FORWARD(MMRESULT, waveOutWrite, (HWAVEOUT handle, WAVEHDR* header, UINT size), (handle, header, size), )
+FORWARD(MMRESULT, waveOutPause, (HWAVEOUT handle), (handle), )
+FORWARD(MMRESULT, waveOutRestart, (HWAVEOUT handle), (handle), )
 FORWARD(MMRESULT, waveOutReset, (HWAVEOUT handle), (handle), )
 FORWARD(LONG, mmioWrite, (HMMIO file, const char* buffer, LONG count), (file, buffer, count), )
 FORWARD(LONG, mmioSeek, (HMMIO file, LONG offset, int origin), (file, offset, origin), )

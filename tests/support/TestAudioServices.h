@@ -39,6 +39,8 @@ public:
     MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
     MMRESULT waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
     MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
+    MMRESULT waveOutPause(HWAVEOUT handle) override;
+    MMRESULT waveOutRestart(HWAVEOUT handle) override;
     MMRESULT waveOutReset(HWAVEOUT handle) override;
     LONG mmioWrite(HMMIO file, const char* buffer, LONG count) override;
     LONG mmioSeek(HMMIO file, LONG offset, int origin) override;

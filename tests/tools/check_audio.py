@@ -55,7 +55,7 @@ def judge(samples, channels, a, underruns):
     errors, size, frames = [], int(a.rate * 0.05), len(samples) // channels
     logged = lambda at: any(abs(u - a.started - at) < 0.5 for u in underruns)
     for ch, wanted in enumerate(a.tones.split(",")):
-        freqs, x, last, toned, excused = [float(f) for f in wanted.split("+")], samples[ch::channels], None, [], []
+        freqs, x, last, toned, excused, present = [float(f) for f in wanted.split("+")], samples[ch::channels], None, [], [], []
         # A capture stream may open with a few ms of silence before its first sound (PipeWire's
         # always does): windows are counted from that sound when it comes within 0.1 s.
         loud = max(map(abs, x), default=0) / 10
@@ -76,7 +76,10 @@ def judge(samples, channels, a, underruns):
             # The null sink gives exact silence where the player ran dry, as would a recorder that
             # wrote a block it never got: a run of 2 ms, which no tone has.
             silent = re.search(rb"\x01{40}", bytes(abs(v) < 2 for v in part))
-            shares, phases = fit(part, start, freqs, a.rate) if not silent else ([0.0], [])
+            shares, phases = fit(part, start, freqs, a.rate)
+            if shares[0] >= 0.1:
+                present.append(w)  # heard, whole or not: how long it sounds is counted from these
+            shares, phases = ([0.0], []) if silent else (shares, phases)
             # Heard on the sink beside the test tone: the first tone must be there too.
             if silent or sum(shares) < 0.8 or (a.heard is not None and shares[0] < 0.1):
                 last = None
@@ -95,7 +98,7 @@ def judge(samples, channels, a, underruns):
             toned.append(w)
         if a.heard is not None:
             holes = [round(first / a.rate + w * 0.05, 2) for w in range(toned[0], toned[-1]) if w not in toned + excused] if toned else []
-            span = (toned[-1] - toned[0] + 1) * 0.05 if toned else 0
+            span = (present[-1] - present[0] + 1) * 0.05 if present else 0
             if holes or span < a.heard:  # the player's own start and end are not the recorder's
                 errors.append(f"channel {ch}: {freqs[0]} Hz heard for {span:.2f} s, holes at {holes[:5]} s")
     return errors
