@@ -141,15 +141,17 @@ TEST_F(Recording, ModesOneAfterAnotherKeepTheirChannelsToTheEnd)
 TEST_F(Recording, PlaybackIsHeardWholeStopEndsItAndRecordingsStayHome)
 {
     CHostDir other;
-    const double heardFrom = UnixSeconds();
     ASSERT_EQ(0, RunHost(other, "sox -n -r 44100 -c 2 -b 16 beep.wav synth 1.5 sine 1000 gain -9 && "
                                 "(parec -d korvalin_out.monitor --latency-msec=10 --file-format=wav heard.wav & "
                                 "echo $! >parec.pid)"));
     ASSERT_TRUE(m_program.Start());
     ASSERT_TRUE(m_program.Play(other.WindowsPath(), "beep.wav"));
     EXPECT_TRUE(m_program.WaitUntilEnabled(IDC_RECORD, true, 8000)) << "playback did not end";
-    // The last fragments reach parec a moment after the sink played them.
-    RunHost(other, "sleep 0.5; p=$(cat parec.pid); kill $p; while kill -0 $p 2>/dev/null; do sleep 0.05; done");
+    // The last fragments reach parec a moment after the sink played them. Its end is the heard
+    // file's clock: parec takes a while to start, but stops at once.
+    std::string heardUntil;
+    RunHost(other, "sleep 0.5; p=$(cat parec.pid); date +%s.%N; kill $p; while kill -0 $p 2>/dev/null; do sleep 0.05; done",
+            &heardUntil);
     MoveFileExA(other.File("heard.wav").c_str(), (InstallFolder() + "\\test_right.wav").c_str(),
                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
 
@@ -161,8 +163,7 @@ TEST_F(Recording, PlaybackIsHeardWholeStopEndsItAndRecordingsStayHome)
     EXPECT_TRUE(m_program.WaitUntilEnabled(IDC_RECORD, true, 1500)) << "Stop did not end the playback";
     CloseProgram();
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(other.File("test.wav").c_str()));
-    Expect("test.wav 1 440+660 --sizes" + Length(at) + "\ntest_right.wav 2 1000+440,1000+660 --rate 44100 --heard 1.45 --started " +
-           std::to_string(heardFrom) + "\n");
+    Expect("test.wav 1 440+660 --sizes" + Length(at) + "\ntest_right.wav 2 1000+440,1000+660 --rate 44100 --heard 1.45 --ended " + heardUntil);
 }
 
 // Catches: sizes written only at the end, so a killed program leaves a file that says empty,

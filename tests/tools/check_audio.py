@@ -3,8 +3,10 @@
 # judges each 50 ms window: each channel holds its tones (comma between channels, + within one,
 # 0 for none) at an unbroken phase, so a block lost, doubled or zeroed anywhere fails. A silent
 # or skipping window passes only when the player logged an underrun, the monitor went silent or
-# Wine's own trace says it lost sound then (--underruns LOG --started TIME). Silence before the
-# capture stream's first sound is named and passes when it lasts under 0.1 s.
+# Wine's own trace says it lost sound then (--underruns LOG, with --started or --ended TIME: the
+# Unix time of the file's first sample or of its last), or, heard on the monitor, when the
+# test's own tone broke there too. Silence before the capture stream's first sound is named and
+# passes when it lasts under 0.1 s.
 #   --frames N|WAV     exactly N samples per channel (or as many as WAV holds)
 #   --seconds MIN MAX  a length between MIN and MAX seconds
 #   --rate R           samples per second (22050 unless given)
@@ -51,11 +53,32 @@ def fit(x, start, freqs, rate):
             [math.atan2(-c[i + 1], c[i]) for i in range(0, k, 2)])
 
 
+def heard_on_monitor(x, first, size, freqs, rate):
+    # Heard on the sink's monitor, the test player's tone (every tone after the first) is the
+    # reference: a window where it loses level or phase was broken by the server on its way to
+    # the monitor, whatever the program played. A program that skips or runs dry leaves it whole.
+    # Returns those windows, and the level the first tone (the program's) has while it plays.
+    starts = range(first, len(x) - size + 1, size)
+    fits = [fit(x[s:s + size], s, freqs, rate) for s in starts]
+    levels = [[share * sum(v * v for v in x[s:s + size]) for share in shares] for s, (shares, _) in zip(starts, fits)]
+    median = lambda values: sorted(values)[len(values) // 2] if values else 1.0
+    typical, garbled, last = median([sum(level[1:]) for level in levels]), set(), None
+    for w, (level, (_, phases)) in enumerate(zip(levels, fits)):
+        whole = 0.8 < sum(level[1:]) / typical < 1.25
+        jump = last and max(abs((p - q + math.pi) % (2 * math.pi) - math.pi) for p, q in zip(phases[1:], last))
+        if not whole or (jump and jump > 0.3):
+            garbled.add(w)
+        last = phases[1:] if whole else last
+    return garbled, median([level[0] for level, (shares, _) in zip(levels, fits) if shares[0] >= 0.1])
+
+
 def judge(samples, channels, a, underruns):
     errors, size, frames = [], int(a.rate * 0.05), len(samples) // channels
-    logged = lambda at: any(abs(u - a.started - at) < 0.5 for u in underruns)
+    # A recording's start is known to a click's latency; a monitor file's end to a few ms.
+    near = 0.1 if a.ended else 0.5
+    logged = lambda at: any(abs(u - a.started - at) < near for u in underruns)
     for ch, wanted in enumerate(a.tones.split(",")):
-        freqs, x, last, toned, excused, present = [float(f) for f in wanted.split("+")], samples[ch::channels], None, [], [], []
+        freqs, x, last, toned, present = [float(f) for f in wanted.split("+")], samples[ch::channels], None, [], []
         # A capture stream may open with a few ms of silence before its first sound (PipeWire's
         # always does): windows are counted from that sound when it comes within 0.1 s.
         loud = max(map(abs, x), default=0) / 10
@@ -69,6 +92,15 @@ def judge(samples, channels, a, underruns):
         if wanted != "0" and len(x) > first + 2 * size and not toned_at(first) and toned_at(first + size // 5):
             first += size // 5
             print(f"{a.file}: channel {ch}: the capture stream's first 10 ms do not join what follows")
+        garbled, playing = heard_on_monitor(x, first, size, freqs, a.rate) if a.heard is not None else (set(), 0)
+
+        def broken_at_source(w, what):  # names a window the source broke, the recorder excused
+            at = (first + w * size) / a.rate
+            if logged(at) or w in garbled:
+                why = "the test's own tone broken there too" if w in garbled else "logged as the source's loss"
+                print(f"{a.file}: channel {ch} at {at:.2f} s {what} at the source ({why})")
+            return logged(at) or w in garbled
+
         # A cut-off MP3 has no tag to take the encoder's delay off its start.
         for w in range(2 if a.partial else 0, (frames - first) // size if wanted != "0" else 0):
             start = first + w * size
@@ -80,24 +112,22 @@ def judge(samples, channels, a, underruns):
             if shares[0] >= 0.1:
                 present.append(w)  # heard, whole or not: how long it sounds is counted from these
             shares, phases = ([0.0], []) if silent else (shares, phases)
-            # Heard on the sink beside the test tone: the first tone must be there too.
-            if silent or sum(shares) < 0.8 or (a.heard is not None and shares[0] < 0.1):
+            # Heard on the sink beside the test tone, the first tone must be there at its full
+            # level: a few ms of it lost hardly lower the window's fit. Its windows before and
+            # after the played sound are judged below, as holes or not.
+            if silent or sum(shares) < 0.8 or shares[0] * sum(v * v for v in part) < 0.8 * playing:
                 last = None
-                if logged(at):
-                    print(f"{a.file}: channel {ch} at {at:.2f} s silent at the source (logged by the player, the monitor or Wine)")
-                    excused.append(w)
-                elif a.heard is None:
+                if a.heard is None and not broken_at_source(w, "silent"):
                     errors.append(f"channel {ch}: " + ("silent window" if silent else f"{wanted} Hz hold {sum(shares):.2f} of the window") + f" at {at:.2f} s")
                 continue
             jump = last and max(abs((p - q + math.pi) % (2 * math.pi) - math.pi) for p, q in zip(phases, last))
-            if jump and jump > 0.5 and logged(at):
-                print(f"{a.file}: channel {ch} at {at:.2f} s skips at the source (logged by the player, the monitor or Wine)")
-            elif jump and jump > 0.5:
+            if jump and jump > 0.5 and not broken_at_source(w, "skips"):
                 errors.append(f"channel {ch}: the tone's phase jumps by {jump:.2f} rad at {at:.2f} s (a block lost)")
             last = phases
             toned.append(w)
         if a.heard is not None:
-            holes = [round(first / a.rate + w * 0.05, 2) for w in range(toned[0], toned[-1]) if w not in toned + excused] if toned else []
+            holes = [round(first / a.rate + w * 0.05, 2) for w in range(toned[0], toned[-1])
+                     if w not in toned and not broken_at_source(w, "silent")] if toned else []
             span = (present[-1] - present[0] + 1) * 0.05 if present else 0
             if holes or span < a.heard:  # the player's own start and end are not the recorder's
                 errors.append(f"channel {ch}: {freqs[0]} Hz heard for {span:.2f} s, holes at {holes[:5]} s")
@@ -108,7 +138,8 @@ def main():
     ap = argparse.ArgumentParser()
     for name, kind in (("file", str), ("channels", int), ("tones", str)):
         ap.add_argument(name, type=kind)
-    for name, kind in (("--frames", str), ("--rate", int), ("--heard", float), ("--underruns", str), ("--started", float)):
+    for name, kind in (("--frames", str), ("--rate", int), ("--heard", float), ("--underruns", str), ("--started", float),
+                       ("--ended", float)):
         ap.add_argument(name, type=kind)
     ap.add_argument("--seconds", nargs=2, type=float)
     ap.add_argument("--sizes", action="store_true")
@@ -119,11 +150,15 @@ def main():
         sys.exit(f"FAIL {a.file}: missing")
     channels, samples, errors = decode(a.file, a.rate, a.partial)
     frames = len(samples) // channels
+    a.started = a.ended - frames / a.rate if a.ended else a.started
     want = a.frames and (int(a.frames) if a.frames.isdigit() else len(decode(a.frames, a.rate)[1]) // channels)
     data = open(a.file, "rb").read()
     riff, size = struct.unpack_from("<I", data, 4)[0], struct.unpack_from("<I", data, 42)[0]
     log = open(a.underruns).readlines() if a.underruns and os.path.exists(a.underruns) else []
-    underruns = [float(line.split()[0]) for line in log if re.search(r"underrun|silent|late by|ran dry", line, re.I)]
+    # Heard on the monitor, the test's own tone tells where the player or the server broke the
+    # sound (heard_on_monitor); only Wine's losses, inside the program's stream, need its trace.
+    losses = r"late by|ran dry" if a.heard is not None else r"underrun|silent|late by|ran dry"
+    underruns = [float(line.split()[0]) for line in log if re.search(losses, line, re.I)]
     low, high = a.seconds or (0, 1e9)
     errors += [what for what, wrong in [
         (f"{channels} channels, expected {a.channels}", channels != a.channels),
