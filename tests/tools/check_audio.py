@@ -3,10 +3,10 @@
 # judges each 50 ms window: each channel holds its tones (comma between channels, + within one,
 # 0 for none) at an unbroken phase, so a block lost, doubled or zeroed anywhere fails. A silent
 # or skipping window passes only when the player logged an underrun, the monitor went silent or
-# Wine's own trace says it lost sound then (--underruns LOG, with --started or --ended TIME: the
-# Unix time of the file's first sample or of its last), or, heard on the monitor, when the
-# test's own tone broke there too. Silence before the capture stream's first sound is named and
-# passes when it lasts under 0.1 s.
+# skipped, or Wine's own trace says it lost sound then (--underruns LOG, with --started or
+# --ended TIME: the Unix time of the file's first sample or of its last), or, heard on the
+# monitor, when the test's own tone broke there too. Silence before the capture stream's first
+# sound is named and passes when it lasts under 0.1 s.
 #   --frames N|WAV     exactly N samples per channel (or as many as WAV holds)
 #   --seconds MIN MAX  a length between MIN and MAX seconds
 #   --rate R           samples per second (22050 unless given)
@@ -157,7 +157,7 @@ def main():
     log = open(a.underruns).readlines() if a.underruns and os.path.exists(a.underruns) else []
     # Heard on the monitor, the test's own tone tells where the player or the server broke the
     # sound (heard_on_monitor); only Wine's losses, inside the program's stream, need its trace.
-    losses = r"late by|ran dry" if a.heard is not None else r"underrun|silent|late by|ran dry"
+    losses = r"late by|ran dry" if a.heard is not None else r"underrun|silent|skipped|late by|ran dry"
     underruns = [float(line.split()[0]) for line in log if re.search(losses, line, re.I)]
     low, high = a.seconds or (0, 1e9)
     errors += [what for what, wrong in [
