@@ -53,6 +53,10 @@ def fit(x, start, freqs, rate):
             [math.atan2(-c[i + 1], c[i]) for i in range(0, k, 2)])
 
 
+def phase_jump(now, before):  # the largest change of phase between two windows, or 0
+    return max(abs((p - q + math.pi) % (2 * math.pi) - math.pi) for p, q in zip(now, before)) if now and before else 0
+
+
 def heard_on_monitor(x, first, size, freqs, rate):
     # Heard on the sink's monitor, the test player's tone (every tone after the first) is the
     # reference: a window where it loses level or phase was broken by the server on its way to
@@ -65,8 +69,7 @@ def heard_on_monitor(x, first, size, freqs, rate):
     typical, garbled, last = median([sum(level[1:]) for level in levels]), set(), None
     for w, (level, (_, phases)) in enumerate(zip(levels, fits)):
         whole = 0.8 < sum(level[1:]) / typical < 1.25
-        jump = last and max(abs((p - q + math.pi) % (2 * math.pi) - math.pi) for p, q in zip(phases[1:], last))
-        if not whole or (jump and jump > 0.3):
+        if not whole or phase_jump(phases[1:], last) > 0.3:
             garbled.add(w)
         last = phases[1:] if whole else last
     return garbled, median([level[0] for level, (shares, _) in zip(levels, fits) if shares[0] >= 0.1])
@@ -120,8 +123,8 @@ def judge(samples, channels, a, underruns):
                 if a.heard is None and not broken_at_source(w, "silent"):
                     errors.append(f"channel {ch}: " + ("silent window" if silent else f"{wanted} Hz hold {sum(shares):.2f} of the window") + f" at {at:.2f} s")
                 continue
-            jump = last and max(abs((p - q + math.pi) % (2 * math.pi) - math.pi) for p, q in zip(phases, last))
-            if jump and jump > 0.5 and not broken_at_source(w, "skips"):
+            jump = phase_jump(phases, last)
+            if jump > 0.5 and not broken_at_source(w, "skips"):
                 errors.append(f"channel {ch}: the tone's phase jumps by {jump:.2f} rad at {at:.2f} s (a block lost)")
             last = phases
             toned.append(w)
