@@ -126,7 +126,7 @@ bool CProgramDriver::Choose(int id, const char* text) const
                                SMTO_NORMAL, 2000, &result) != 0;
 }
 
-bool CProgramDriver::Play(const std::string& folder, const std::string& name) const
+bool CProgramDriver::Open(const std::string& folder, const std::string& name) const
 {
     Click(IDC_PLAY); // returns once the file dialog runs its own loop
     HWND chooser = WaitForOwnedWindow("打开文件来播放");
@@ -135,9 +135,15 @@ bool CProgramDriver::Play(const std::string& folder, const std::string& name) co
     HWND nameBox = GetDlgItem(chooser, 0x47C) ? GetDlgItem(chooser, 0x47C) : GetDlgItem(chooser, 0x480);
     for (const std::string& text : {folder, name}) {
         SendMessageA(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        SendMessageA(chooser, WM_COMMAND, IDOK, 0);
+        SendMessageA(chooser, WM_COMMAND, text.empty() ? IDCANCEL : IDOK, 0);
     }
-    return WaitUntilEnabled(IDC_RECORD, false, 5000) || (fprintf(stderr, "playback did not start\n"), false);
+    return PumpUntil([&] { return !IsWindow(chooser); }, 1500);
+}
+
+bool CProgramDriver::Play(const std::string& folder, const std::string& name) const
+{
+    return Open(folder, name) &&
+           (WaitUntilEnabled(IDC_RECORD, false, 5000) || (fprintf(stderr, "playback did not start\n"), false));
 }
 
 void CProgramDriver::Close(CloseBy how) const

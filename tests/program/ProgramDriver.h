@@ -42,8 +42,10 @@ public:
     bool WaitUntilEnabled(int id, bool enabled, DWORD timeoutMs) const;
     // Picks the first item of combo box `id` that starts with `text`, as a user's choice.
     bool Choose(int id, const char* text) const;
-    // Plays a file through the file dialog as a user goes: into `folder`, then `name`. False
-    // with the reason on stderr when no dialog came or playback did not start.
+    // Picks a file in Play's file dialog as a user goes: into `folder`, then `name` (an empty
+    // one cancels). False with the reason on stderr when no dialog came.
+    bool Open(const std::string& folder, const std::string& name) const;
+    // Opens a file and waits until it plays (Record goes off).
     bool Play(const std::string& folder, const std::string& name) const;
     // Closes the window with the keyboard or the mouse, as a user would.
     void Close(CloseBy how) const;

@@ -302,17 +302,9 @@ TEST_F(Recording, OddFilesPlayedOneAfterAnotherEndIdle)
     ASSERT_TRUE(m_program.Start());
     for (const char* name : {"a.wav", "b.wav", "c.wav", "", "cut.wav", "eight.wav", "zero.wav", "big.wav"}) {
         SCOPED_TRACE(*name ? name : "file dialog cancelled");
-        m_program.Click(IDC_PLAY);
-        HWND chooser = m_program.WaitForOwnedWindow("打开文件来播放");
-        ASSERT_NE(nullptr, chooser);
-        if (!*name) {
-            PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(m_program.Open(dir.WindowsPath(), name));
+        if (!*name)
             continue;
-        }
-        HWND nameBox = GetDlgItem(chooser, 0x47C) ? GetDlgItem(chooser, 0x47C) : GetDlgItem(chooser, 0x480);
-        SendMessageA(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(dir.File(name).c_str()));
-        PostMessageA(chooser, WM_COMMAND, IDOK, 0);
-        PumpUntil([&] { return !IsWindow(chooser); }, 1500);
         // While a file plays, Record stays off with the other five; seen twice in a row, so that
         // the moment the six come back one after another does not count.
         int nRecordAlone = 0;
