@@ -10,20 +10,20 @@ play() { # sink file: plays it, logging each underrun with the time it happened;
 }
 
 # What another program hears on the sink's monitor: silence or a skip the server leaves there
-# (PipeWire drops a few ms of every monitor stream now and then on a busy machine) is the
-# source's, not the recorder's. 100 ms windows hold whole cycles of both test tones, so their
-# phases stay put unless the stream skips.
+# (PipeWire drops a few ms of every monitor stream now and then on a busy machine, at times in
+# one channel only) is the source's, not the recorder's. 100 ms windows hold whole cycles of
+# both test tones, so their phases stay put unless the stream skips.
 watch_monitor() {
-  parec -d korvalin_out.monitor --latency-msec=10 --raw --format=s16le --channels=1 --rate=22050 2>/dev/null |
+  parec -d korvalin_out.monitor --latency-msec=10 --raw --format=s16le --channels=2 --rate=22050 2>/dev/null |
     python3 -c 'import array, cmath, math, re, sys, time
-tones, last, tail = [[cmath.exp(-2j * math.pi * f * n / 22050) for n in range(2205)] for f in (440, 660)], None, b""
-while len(chunk := sys.stdin.buffer.read(4410)) == 4410:
-    x = array.array("h", chunk)
-    quiet = tail + bytes(abs(v) < 2 for v in x)
-    if re.search(rb"\x01{40}", quiet):
+tones, last, tails = [[cmath.exp(-2j * math.pi * f * n / 22050) for n in range(2205)] for f in (440, 660)], None, [b"", b""]
+while len(chunk := sys.stdin.buffer.read(8820)) == 8820:
+    sides = [array.array("h", chunk)[ch::2] for ch in (0, 1)]
+    quiet = [tail + bytes(abs(v) < 2 for v in side) for tail, side in zip(tails, sides)]
+    if any(re.search(rb"\x01{40}", q) for q in quiet):
         print(f"{time.time():.3f} monitor silent", flush=True)
-    tail = quiet[-39:]
-    tone = [sum(map(complex.__mul__, tone, x)) / 2205 for tone in tones]
+    tails = [q[-39:] for q in quiet]
+    tone = [sum(map(complex.__mul__, t, side)) / 2205 for t, side in zip(tones, sides)]
     now = [cmath.phase(c) for c in tone] if min(map(abs, tone)) > 1000 else None
     if now and last and max(abs((p - q + math.pi) % (2 * math.pi) - math.pi) for p, q in zip(now, last)) > 0.3:
         print(f"{time.time():.3f} monitor skipped", flush=True)
