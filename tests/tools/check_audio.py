@@ -57,14 +57,12 @@ def phase_jump(now, before):  # the largest change of phase between two windows,
     return max(abs((p - q + math.pi) % (2 * math.pi) - math.pi) for p, q in zip(now, before)) if now and before else 0
 
 
-def heard_on_monitor(x, first, size, freqs, rate):
+def heard_on_monitor(fits, energies):
     # Heard on the sink's monitor, the test player's tone (every tone after the first) is the
     # reference: a window where it loses level or phase was broken by the server on its way to
     # the monitor, whatever the program played. A program that skips or runs dry leaves it whole.
     # Returns those windows, and the level the first tone (the program's) has while it plays.
-    starts = range(first, len(x) - size + 1, size)
-    fits = [fit(x[s:s + size], s, freqs, rate) for s in starts]
-    levels = [[share * sum(v * v for v in x[s:s + size]) for share in shares] for s, (shares, _) in zip(starts, fits)]
+    levels = [[share * energy for share in shares] for (shares, _), energy in zip(fits, energies)]
     median = lambda values: sorted(values)[len(values) // 2] if values else 1.0
     typical, garbled, last = median([sum(level[1:]) for level in levels]), set(), None
     for w, (level, (_, phases)) in enumerate(zip(levels, fits)):
@@ -95,7 +93,10 @@ def judge(samples, channels, a, underruns):
         if wanted != "0" and len(x) > first + 2 * size and not toned_at(first) and toned_at(first + size // 5):
             first += size // 5
             print(f"{a.file}: channel {ch}: the capture stream's first 10 ms do not join what follows")
-        garbled, playing = heard_on_monitor(x, first, size, freqs, a.rate) if a.heard is not None else (set(), 0)
+        parts = [x[s:s + size] for s in range(first, len(x) - size + 1, size)] if wanted != "0" else []
+        fits = [fit(part, first + w * size, freqs, a.rate) for w, part in enumerate(parts)]
+        energies = [sum(v * v for v in part) for part in parts]
+        garbled, playing = heard_on_monitor(fits, energies) if a.heard is not None else (set(), 0)
 
         def broken_at_source(w, what):  # names a window the source broke, the recorder excused
             at = (first + w * size) / a.rate
@@ -105,20 +106,19 @@ def judge(samples, channels, a, underruns):
             return logged(at) or w in garbled
 
         # A cut-off MP3 has no tag to take the encoder's delay off its start.
-        for w in range(2 if a.partial else 0, (frames - first) // size if wanted != "0" else 0):
-            start = first + w * size
-            part, at = x[start:start + size], start / a.rate
+        for w in range(2 if a.partial else 0, len(parts)):
+            part, at = parts[w], (first + w * size) / a.rate
             # The null sink gives exact silence where the player ran dry, as would a recorder that
             # wrote a block it never got: a run of 2 ms, which no tone has.
             silent = re.search(rb"\x01{40}", bytes(abs(v) < 2 for v in part))
-            shares, phases = fit(part, start, freqs, a.rate)
+            shares, phases = fits[w]
             if shares[0] >= 0.1:
                 present.append(w)  # heard, whole or not: how long it sounds is counted from these
             shares, phases = ([0.0], []) if silent else (shares, phases)
             # Heard on the sink beside the test tone, the first tone must be there at its full
             # level: a few ms of it lost hardly lower the window's fit. Its windows before and
             # after the played sound are judged below, as holes or not.
-            if silent or sum(shares) < 0.8 or shares[0] * sum(v * v for v in part) < 0.8 * playing:
+            if silent or sum(shares) < 0.8 or shares[0] * energies[w] < 0.8 * playing:
                 last = None
                 if a.heard is None and not broken_at_source(w, "silent"):
                     errors.append(f"channel {ch}: " + ("silent window" if silent else f"{wanted} Hz hold {sum(shares):.2f} of the window") + f" at {at:.2f} s")
