@@ -53,6 +53,12 @@ def fit(x, start, freqs, rate):
             [math.atan2(-c[i + 1], c[i]) for i in range(0, k, 2)])
 
 
+def silent_run(part):
+    # The null sink gives exact silence where the player ran dry, as would a recorder that wrote
+    # a block it never got: a run of 2 ms, which no tone has.
+    return re.search(rb"\x01{40}", bytes(abs(v) < 2 for v in part))
+
+
 def phase_jump(now, before):  # the largest change of phase between two windows, or 0
     return max(abs((p - q + math.pi) % (2 * math.pi) - math.pi) for p, q in zip(now, before)) if now and before else 0
 
@@ -87,12 +93,12 @@ def judge(samples, channels, a, underruns):
         first = first if first >= 40 else 0  # a tone's own start is never 2 ms that quiet
         if first:
             print(f"{a.file}: channel {ch} silent for the first {first / a.rate * 1000:.0f} ms of the capture stream")
-        # PipeWire's may instead open with a few ms that do not join what follows: inside the
-        # first block, so not a block the recorder lost.
-        toned_at = lambda n: sum(fit(x[n:n + size], n, freqs, a.rate)[0]) >= 0.8
-        if wanted != "0" and len(x) > first + 2 * size and not toned_at(first) and toned_at(first + size // 5):
+        # PipeWire's may instead open with a few ms that do not join what follows, or fall silent
+        # again for a few ms: inside the first block, so not a block the recorder lost.
+        broken_at = lambda n: silent_run(x[n:n + size]) or sum(fit(x[n:n + size], n, freqs, a.rate)[0]) < 0.8
+        if wanted != "0" and len(x) > first + 2 * size and broken_at(first) and not broken_at(first + size // 5):
             first += size // 5
-            print(f"{a.file}: channel {ch}: the capture stream's first 10 ms do not join what follows")
+            print(f"{a.file}: channel {ch}: the capture stream's first 10 ms are broken")
         parts = [x[s:s + size] for s in range(first, len(x) - size + 1, size)] if wanted != "0" else []
         fits = [fit(part, first + w * size, freqs, a.rate) for w, part in enumerate(parts)]
         energies = [sum(v * v for v in part) for part in parts]
@@ -108,9 +114,7 @@ def judge(samples, channels, a, underruns):
         # A cut-off MP3 has no tag to take the encoder's delay off its start.
         for w in range(2 if a.partial else 0, len(parts)):
             part, at = parts[w], (first + w * size) / a.rate
-            # The null sink gives exact silence where the player ran dry, as would a recorder that
-            # wrote a block it never got: a run of 2 ms, which no tone has.
-            silent = re.search(rb"\x01{40}", bytes(abs(v) < 2 for v in part))
+            silent = silent_run(part)
             shares, phases = fits[w]
             if shares[0] >= 0.1:
                 present.append(w)  # heard, whole or not: how long it sounds is counted from these
