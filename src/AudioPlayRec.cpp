@@ -1,26 +1,15 @@
 #include "AudioPlayRec.h"
 #include "AudioServices.h"
 #include "InputLineVolume.h"
-#include <algorithm>
 #include <cstring>
-#include <new>
-#include <utility>
 
 namespace {
 
 const UINT SHOW_MESSAGE = WM_APP + 1;
-// Wine hands a capture buffer of 4096 bytes back up to 0.75 s after its sound, one of 2048 at
-// once (tools/capture-probe.sh): capture uses blocks of at most this size, as many more of them.
-const DWORD MAX_CAPTURE_BLOCK = 2048;
-const DWORD MAX_BUFFERS = 64;
 
-const COLORREF WAVE_COLOR = RGB(0, 255, 0);
-const COLORREF CENTER_COLOR = RGB(128, 64, 0);
-
-BOOL EndsWith(const CString& str, const char* suffix)
+CString WaveName(const char* pszName, size_t cbName)
 {
-    int n = static_cast<int>(strlen(suffix));
-    return str.GetLength() >= n && str.Right(n) == suffix;
+    return CString(pszName, static_cast<int>(strnlen(pszName, cbName)));
 }
 
 } // namespace
@@ -33,31 +22,23 @@ BEGIN_MESSAGE_MAP(CAudioPlayRec, CWnd)
     ON_MESSAGE_RANGE(MM_WOM_OPEN, MM_MOM_DONE, OnDeviceEvent)
 END_MESSAGE_MAP()
 
-CAudioPlayRec::CAudioPlayRec()
-{
-    SetBkColor(0);
-}
+CAudioPlayRec::CAudioPlayRec() : m_boxes(SHOW_MESSAGE) {}
 
 CAudioPlayRec::~CAudioPlayRec()
 {
     Close();
-    for (int nChannel = 0; nChannel < 2; ++nChannel)
-        CloseOutputFile(nChannel, "wav");
-    ResetMp3State();
-    // Devices whose close failed get a last try; those that fail again keep their buffers.
-    m_failedIn.clear();
-    m_failedOut.clear();
 }
 
 // ---------------------------------------------------------------------------------------
 // Set-up and device selection
 
+// Any input will do: playback finds an output of its own (Play).
 BOOL CAudioPlayRec::Initialize(UINT nDevice, DWORD dwBufferSize, HWND hParent, const RECT* pRect,
                                AUDIOCALLBACK pfn, void* pUser)
 {
     SetDevice(nDevice);
-    if (nDevice != WAVE_MAPPER && (nDevice >= GetInDeviceCount() || nDevice >= GetOutDeviceCount())) {
-        ShowMessage("Error audio device");
+    if (nDevice != WAVE_MAPPER && nDevice >= GetInDeviceCount()) {
+        m_boxes.Show("Error audio device");
         return FALSE;
     }
     m_dwBufferSize = dwBufferSize;
@@ -65,11 +46,21 @@ BOOL CAudioPlayRec::Initialize(UINT nDevice, DWORD dwBufferSize, HWND hParent, c
     m_pUser = pUser;
     if (!m_hWnd && !CreateView(hParent, pRect))
         return FALSE;
-    if (hParent && pRect) {
-        m_penWave.CreatePen(PS_SOLID, 0, WAVE_COLOR);
-        m_penCenter.CreatePen(PS_SOLID, 2, CENTER_COLOR);
-    }
     m_bInitialized = TRUE;
+    return TRUE;
+}
+
+BOOL CAudioPlayRec::CreateView(HWND hParent, const RECT* pRect)
+{
+    LPCSTR pszClass = AfxRegisterWndClass(0, ::LoadCursorA(nullptr, IDC_ARROW));
+    CRect rc = pRect ? CRect(*pRect) : CRect();
+    if (!pszClass || !CreateEx(0, pszClass, "", WS_CHILD | WS_TABSTOP, rc, CWnd::FromHandle(hParent), 0)) {
+        m_boxes.Show("Create window failed");
+        return FALSE;
+    }
+    ShowWindow(pRect ? SW_SHOW : SW_HIDE);
+    m_view.Create(m_hWnd, hParent && pRect);
+    m_boxes.SetWindow(m_hWnd);
     return TRUE;
 }
 
@@ -77,11 +68,10 @@ void CAudioPlayRec::SetDevice(UINT nDevice)
 {
     Close();
     m_nDevice = nDevice;
-    m_strDevice = GetInDeviceName(nDevice);
+    m_view.SetDeviceName(GetInDeviceName(nDevice));
     CInputLineVolume::EnumSourceLines(nDevice, OnSourceLine, reinterpret_cast<DWORD_PTR>(this));
     if (m_hWnd) {
-        CRect rcName = GetChannelRect(FALSE);
-        rcName.DeflateRect(4, 4);
+        CRect rcName = m_view.GetDeviceNameRect();
         InvalidateRect(&rcName, TRUE);
     }
 }
@@ -96,7 +86,7 @@ CString CAudioPlayRec::GetInDeviceName(UINT nDevice) const
     WAVEINCAPSA caps{};
     if (AudioServices().waveInGetDevCapsA(nDevice, &caps, sizeof caps) != MMSYSERR_NOERROR)
         return CString();
-    return CString(caps.szPname, static_cast<int>(strnlen(caps.szPname, sizeof caps.szPname)));
+    return WaveName(caps.szPname, sizeof caps.szPname);
 }
 
 UINT CAudioPlayRec::GetOutDeviceCount()
@@ -109,27 +99,257 @@ CString CAudioPlayRec::GetOutDeviceName(UINT nDevice) const
     WAVEOUTCAPSA caps{};
     if (AudioServices().waveOutGetDevCapsA(nDevice, &caps, sizeof caps) != MMSYSERR_NOERROR)
         return CString();
-    return CString(caps.szPname, static_cast<int>(strnlen(caps.szPname, sizeof caps.szPname)));
+    return WaveName(caps.szPname, sizeof caps.szPname);
 }
+
+void CAudioPlayRec::SetBkColor(COLORREF cr)
+{
+    m_view.SetBkColor(cr);
+    if (m_hWnd)
+        Invalidate();
+}
+
+// ---------------------------------------------------------------------------------------
+// Recording and playback
 
 int CAudioPlayRec::GetStatus() const
 {
     if (!m_bInitialized)
         return STATUS_UNINIT;
-    if (m_pWaveIn)
-        return STATUS_RECORDING;
-    if (m_pWaveOut)
-        return m_bDraining ? STATUS_STOPPING : STATUS_PLAYING;
-    return m_hClosing ? STATUS_STOPPING : STATUS_IDLE;
+    if (m_pRecording)
+        return m_pRecording->GetState() == CDeviceRun::RUNNING ? STATUS_RECORDING : STATUS_STOPPING;
+    if (m_pPlayback)
+        return m_pPlayback->GetState() == CDeviceRun::RUNNING ? STATUS_PLAYING : STATUS_STOPPING;
+    return STATUS_IDLE;
+}
+
+CEngineWindow CAudioPlayRec::Window()
+{
+    return {m_hWnd, &m_boxes, &m_view};
+}
+
+BOOL CAudioPlayRec::StartRecord(int nChannelMode, DWORD nSamplesPerSec, WORD wBitsPerSample)
+{
+    if (GetStatus() == STATUS_RECORDING) {
+        TRACE("录音设备正在录音 ...\n");
+        return TRUE;
+    }
+    ASSERT(wBitsPerSample % 8 == 0);
+    wBitsPerSample = std::min<WORD>(wBitsPerSample, 16);
+    if (GetStatus() != STATUS_IDLE) {
+        m_boxes.Show("Class status error");
+        return FALSE;
+    }
+    CMessageBoxQueue::CDefer defer(m_boxes);
+    RetryKeptDevices();
+    m_pRecording = std::make_unique<CRecording>(Window(), ++m_nLastTimer, nChannelMode, nSamplesPerSec,
+                                                wBitsPerSample, m_dwBufferSize);
+    BOOL bStarted = FALSE;
+    try {
+        bStarted = m_pRecording->Start(m_nDevice);
+    } catch (const CMemoryException&) {
+        m_pRecording.reset();
+        throw;
+    }
+    DropFinishedRuns();
+    return bStarted;
+}
+
+// The input's own output plays where there is one; the system's default output otherwise.
+BOOL CAudioPlayRec::Play(LPCSTR pszWaveFile)
+{
+    if (GetStatus() != STATUS_IDLE) {
+        m_boxes.Show("Class status error");
+        return FALSE;
+    }
+    CMessageBoxQueue::CDefer defer(m_boxes);
+    RetryKeptDevices();
+    const UINT nOutput = m_nDevice < GetOutDeviceCount() ? m_nDevice : WAVE_MAPPER;
+    m_pPlayback = std::make_unique<CPlayback>(Window(), ++m_nLastTimer, m_dwBufferSize);
+    BOOL bStarted = FALSE;
+    try {
+        bStarted = m_pPlayback->Start(pszWaveFile, nOutput);
+    } catch (const CMemoryException&) {
+        m_pPlayback.reset();
+        throw;
+    }
+    DropFinishedRuns();
+    return bStarted;
+}
+
+BOOL CAudioPlayRec::OpenOutputFile(int nChannel, LPCSTR pszFileName)
+{
+    if (nChannel < 0 || nChannel > 1 || !pszFileName || !*pszFileName || GetStatus() != STATUS_RECORDING)
+        return FALSE;
+    CMessageBoxQueue::CDefer defer(m_boxes);
+    CString strName(pszFileName);
+    strName.MakeLower();
+    return m_pRecording->OpenOutput(nChannel, strName);
+}
+
+void CAudioPlayRec::CloseOutputFile(int nChannel, CString strKind)
+{
+    strKind.MakeLower();
+    if (nChannel < 0 || nChannel > 1 || !m_pRecording || !(strKind == "wav" || strKind == "mp3"))
+        return;
+    CMessageBoxQueue::CDefer defer(m_boxes);
+    m_pRecording->CloseOutput(nChannel, strKind == "mp3");
+}
+
+void CAudioPlayRec::Stop()
+{
+    if (!m_pRecording && !m_pPlayback)
+        return;
+    CMessageBoxQueue::CDefer defer(m_boxes);
+    if (m_pRecording)
+        m_pRecording->Stop();
+    if (m_pPlayback)
+        m_pPlayback->End();
+    DropFinishedRuns();
+    Invalidate();
 }
 
 void CAudioPlayRec::Close()
 {
-    CChange change(*this);
-    EndRecording();
-    EndPlayback();
-    m_pLeft.reset();
-    m_pRight.reset();
+    CMessageBoxQueue::CDefer defer(m_boxes);
+    if (m_pRecording)
+        m_pRecording->End();
+    if (m_pPlayback)
+        m_pPlayback->End();
+    DropFinishedRuns();
+    // Whatever close message is still to come finds nothing to finish.
+    m_pRecording.reset();
+    m_pPlayback.reset();
+}
+
+BOOL CAudioPlayRec::DropFinishedRuns()
+{
+    BOOL bDropped = FALSE;
+    if (m_pRecording && m_pRecording->GetState() == CDeviceRun::DONE) {
+        if (auto pKept = m_pRecording->TakeKeptDevice())
+            m_keptIn.push_back({std::move(pKept), FALSE});
+        m_pRecording.reset();
+        bDropped = TRUE;
+    }
+    if (m_pPlayback && m_pPlayback->GetState() == CDeviceRun::DONE) {
+        if (auto pKept = m_pPlayback->TakeKeptDevice())
+            m_keptOut.push_back({std::move(pKept), FALSE});
+        m_pPlayback.reset();
+        bDropped = TRUE;
+    }
+    return bDropped;
+}
+
+// A device whose close failed may hold the driver's only stream: it is closed before another
+// opens. The user hears of a retry that fails once.
+void CAudioPlayRec::RetryKeptDevices()
+{
+    RetryKept(m_keptIn, TRUE, "waveInClose() failed");
+    RetryKept(m_keptOut, FALSE, "waveOutClose() failed");
+}
+
+template <class Device>
+void CAudioPlayRec::RetryKept(std::vector<CKept<Device>>& kept, BOOL bInput, LPCSTR pszStep)
+{
+    for (auto it = kept.begin(); it != kept.end();) {
+        const MMRESULT mmr = it->pDevice->Close();
+        if (mmr == MMSYSERR_NOERROR) {
+            it = kept.erase(it);
+            continue;
+        }
+        if (!it->bSaid) {
+            char szError[100] = "";
+            if (bInput)
+                AudioServices().waveInGetErrorTextA(mmr, szError, sizeof szError);
+            else
+                AudioServices().waveOutGetErrorTextA(mmr, szError, sizeof szError);
+            CString strMessage;
+            strMessage.Format("WAVEIN:%x:%s %s", mmr, szError, pszStep);
+            m_boxes.Show(strMessage);
+            it->bSaid = TRUE;
+        }
+        ++it;
+    }
+}
+
+// Device events are handled in the window's own procedure rather than before dispatch, so that
+// those arriving during a message box or a window drag are not lost. Boxes raised meanwhile
+// wait until the event is handled.
+LRESULT CAudioPlayRec::OnDeviceEvent(UINT msg, WPARAM wParam, LPARAM)
+{
+    {
+        CMessageBoxQueue::CDefer defer(m_boxes);
+        OnDeviceMessage(msg, reinterpret_cast<HANDLE>(wParam));
+        DropFinishedRuns();
+    }
+    if (m_pfnCallback)
+        m_pfnCallback(msg, m_pUser);
+    return 0;
+}
+
+// A message names its device; one of a device already let go of changes nothing.
+void CAudioPlayRec::OnDeviceMessage(UINT msg, HANDLE hDevice)
+{
+    switch (msg) {
+    case MM_WIM_DATA:
+        if (m_pRecording && m_pRecording->Owns(hDevice))
+            m_pRecording->OnData();
+        break;
+    case MM_WOM_DONE:
+        if (m_pPlayback && m_pPlayback->Owns(hDevice))
+            m_pPlayback->OnDone();
+        break;
+    case MM_WIM_CLOSE:
+        if (m_pRecording)
+            m_pRecording->OnCloseMessage(hDevice);
+        break;
+    case MM_WOM_CLOSE:
+        if (m_pPlayback)
+            m_pPlayback->OnCloseMessage(hDevice);
+        break;
+    default:
+        break;
+    }
+}
+
+// A timer is the run's that armed it; a run whose close message never came is over all the same.
+void CAudioPlayRec::OnTimer(UINT_PTR nIDEvent)
+{
+    UINT nClosed = 0;
+    {
+        CMessageBoxQueue::CDefer defer(m_boxes);
+        if (m_pRecording && m_pRecording->OnTimer(nIDEvent))
+            nClosed = MM_WIM_CLOSE;
+        else if (m_pPlayback && m_pPlayback->OnTimer(nIDEvent))
+            nClosed = MM_WOM_CLOSE;
+        else
+            KillTimer(nIDEvent);
+        if (!DropFinishedRuns())
+            nClosed = 0;
+    }
+    if (nClosed && m_pfnCallback)
+        m_pfnCallback(nClosed, m_pUser);
+}
+
+LRESULT CAudioPlayRec::OnShowMessage(WPARAM, LPARAM)
+{
+    m_boxes.OnShowMessage();
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// The view's window
+
+BOOL CAudioPlayRec::OnEraseBkgnd(CDC* pDC)
+{
+    m_view.DrawBackground(pDC);
+    return static_cast<BOOL>(Default());
+}
+
+BOOL CAudioPlayRec::OnSetCursor(CWnd*, UINT, UINT)
+{
+    ::SetCursor(::LoadCursorA(nullptr, IDC_ARROW));
+    return static_cast<BOOL>(Default());
 }
 
 // ---------------------------------------------------------------------------------------
@@ -138,7 +358,7 @@ void CAudioPlayRec::Close()
 BOOL CAudioPlayRec::OnSourceLine(UINT, MIXERLINEA* pLine, DWORD_PTR dwUser)
 {
     CAudioPlayRec* pThis = reinterpret_cast<CAudioPlayRec*>(dwUser);
-    CString csShortName(pLine->szShortName, static_cast<int>(strnlen(pLine->szShortName, sizeof pLine->szShortName)));
+    CString csShortName = WaveName(pLine->szShortName, sizeof pLine->szShortName);
     csShortName.MakeLower();
     if (csShortName.Find("microphone") >= 0 || pLine->dwComponentType == MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE)
         pThis->m_dwMicSource = pLine->dwSource;
@@ -178,435 +398,4 @@ int CAudioPlayRec::FindMixerDevice()
             return static_cast<int>(i);
     }
     return -1;
-}
-
-// ---------------------------------------------------------------------------------------
-// Buffers
-
-void CAudioPlayRec::SetWaveFormat(int nChannelMode, DWORD nSamplesPerSec, WORD wBitsPerSample)
-{
-    m_nChannelMode = nChannelMode;
-    m_wfx = WAVEFORMATEX{};
-    m_wfx.wFormatTag = WAVE_FORMAT_PCM;
-    m_wfx.nChannels = nChannelMode != CHANNEL_MONO ? 2 : 1;
-    m_wfx.nSamplesPerSec = nSamplesPerSec;
-    m_wfx.wBitsPerSample = wBitsPerSample;
-    m_wfx.nBlockAlign = static_cast<WORD>(m_wfx.nChannels * (wBitsPerSample / 8));
-    m_wfx.nAvgBytesPerSec = nSamplesPerSec * m_wfx.nBlockAlign;
-    m_wfx.cbSize = 0;
-}
-
-// Never less than half a second of sound: a loaded machine can keep the program from its queue
-// that long, and a device drops what finds no buffer (a skip in a recording, a hole in a playback).
-// A played file's format is the file's word: the count stays bounded whatever it claims.
-WORD CAudioPlayRec::BufferCount() const
-{
-    const DWORD nForFormat = m_wfx.nChannels + m_wfx.wBitsPerSample / 8 + m_wfx.nSamplesPerSec / 11025;
-    const DWORD nHalfSecond = m_wfx.nAvgBytesPerSec / 2 / m_dwBufferSize + 1;
-    return static_cast<WORD>(std::min<DWORD>(std::max(nForFormat, nHalfSecond), MAX_BUFFERS));
-}
-
-// The per-channel halves of a block; the device's own buffers belong to the device objects.
-void CAudioPlayRec::AllocChannelBuffers()
-{
-    try {
-        auto left = std::make_unique<BYTE[]>(m_dwBufferSize);
-        auto right = std::make_unique<BYTE[]>(m_dwBufferSize);
-        m_pLeft = std::move(left);
-        m_pRight = std::move(right);
-    } catch (const std::bad_alloc&) {
-        AfxThrowMemoryException();
-    }
-}
-
-DWORD CAudioPlayRec::SplitChannels(WORD wBitsPerSample, const BYTE* pData, DWORD dwLength)
-{
-    dwLength = std::min(dwLength, m_dwBufferSize);
-    if (m_wfx.nChannels == 1) {
-        memcpy(m_pLeft.get(), pData, dwLength);
-        memcpy(m_pRight.get(), pData, dwLength);
-        return dwLength;
-    }
-    const DWORD cbSample = wBitsPerSample / 8;
-    const DWORD nFrames = dwLength / (2 * cbSample);
-    BYTE* pLeft = m_pLeft.get();
-    BYTE* pRight = m_pRight.get();
-    if (cbSample == 2) {
-        for (DWORD i = 0; i < nFrames; ++i, pData += 4) {
-            memcpy(pLeft + 2 * i, pData, 2);
-            memcpy(pRight + 2 * i, pData + 2, 2);
-        }
-    } else {
-        for (DWORD i = 0; i < nFrames; ++i, pData += 2) {
-            pLeft[i] = pData[0];
-            pRight[i] = pData[1];
-        }
-    }
-    return nFrames * cbSample;
-}
-
-// ---------------------------------------------------------------------------------------
-// Recording
-
-BOOL CAudioPlayRec::StartRecord(int nChannelMode, DWORD nSamplesPerSec, WORD wBitsPerSample)
-{
-    if (GetStatus() == STATUS_RECORDING) {
-        TRACE("录音设备正在录音 ...\n");
-        return TRUE;
-    }
-    m_bInput = TRUE;
-    ASSERT(wBitsPerSample % 8 == 0);
-    wBitsPerSample = std::min<WORD>(wBitsPerSample, 16);
-    if (GetStatus() != STATUS_IDLE) {
-        ShowMessage("Class status error");
-        return FALSE;
-    }
-    CChange change(*this);
-    ResetMp3State();
-    SetWaveFormat(nChannelMode, nSamplesPerSec, wBitsPerSample);
-    try {
-        return OpenInput();
-    } catch (const CMemoryException&) {
-        EndRecording();
-        throw;
-    }
-}
-
-// Opens the device with every buffer queued and starts it; a start that fails ends it again.
-BOOL CAudioPlayRec::OpenInput()
-{
-    const DWORD cbBlock = std::min(m_dwBufferSize, MAX_CAPTURE_BLOCK);
-    m_nBuffers = static_cast<WORD>(BufferCount() * (m_dwBufferSize / cbBlock));
-    AllocChannelBuffers();
-    auto pDevice = std::make_unique<CWaveInDevice>();
-    MMRESULT mmr = pDevice->Open(m_nDevice, m_wfx, m_hWnd, m_nBuffers, cbBlock);
-    if (mmr != MMSYSERR_NOERROR) {
-        ReportError(mmr, "waveInOpen()");
-        return FALSE;
-    }
-    m_pWaveIn = std::move(pDevice);
-    for (int i = 0; i < m_nBuffers; ++i)
-        QueueInputBuffer(i, "AddInputBufferToQueue Failed");
-    mmr = m_pWaveIn->Start();
-    if (mmr != MMSYSERR_NOERROR) {
-        ReportError(mmr, "waveInStart() failed");
-        EndRecording();
-        return FALSE;
-    }
-    if (m_pWaveIn->GetQueued() == 0) {
-        EndRecording();
-        return FALSE;
-    }
-    return TRUE;
-}
-
-void CAudioPlayRec::QueueInputBuffer(int i, LPCSTR pszPrepareStep)
-{
-    MMRESULT mmr = m_pWaveIn->Prepare(i, 0);
-    if (mmr != MMSYSERR_NOERROR) {
-        ReportError(mmr, pszPrepareStep);
-        return;
-    }
-    mmr = m_pWaveIn->Queue(i);
-    if (mmr != MMSYSERR_NOERROR)
-        ReportError(mmr, "waveInAddBuffer() failed");
-}
-
-// Device events are handled in the window's own procedure rather than before dispatch, so
-// that those arriving during a message box or a window drag are not lost. The default
-// procedure has nothing to do with them: it is not called, on the path of every block.
-LRESULT CAudioPlayRec::OnDeviceEvent(UINT msg, WPARAM wParam, LPARAM)
-{
-    {
-        CChange change(*this);
-        OnDeviceMessage(msg, wParam);
-    }
-    if (m_pfnCallback)
-        m_pfnCallback(msg, m_pUser);
-    return 0;
-}
-
-// A message names its device; one of a device already closed is late and changes nothing.
-void CAudioPlayRec::OnDeviceMessage(UINT msg, WPARAM wParam)
-{
-    switch (msg) {
-    case MM_WIM_DATA:
-        OnWimData(reinterpret_cast<HWAVEIN>(wParam));
-        break;
-    case MM_WOM_DONE:
-        OnWomDone(reinterpret_cast<HWAVEOUT>(wParam));
-        break;
-    case MM_WIM_CLOSE:
-    case MM_WOM_CLOSE:
-        if (wParam && reinterpret_cast<HANDLE>(wParam) == m_hClosing) {
-            m_hClosing = nullptr;
-            KillTimer(m_nTimer);
-            m_nTimer = 0;
-        }
-        break;
-    default:
-        break;
-    }
-}
-
-// Takes every block the device has handed back, in order, whatever header the message names.
-void CAudioPlayRec::OnWimData(HWAVEIN hDevice)
-{
-    if (!m_pWaveIn || m_pWaveIn->GetHandle() != hDevice)
-        return;
-    if (!TakeInputBlocks(TRUE) || m_pWaveIn->GetQueued() == 0)
-        EndRecording();
-}
-
-// Routes each block the device has handed back; FALSE once the outputs can take no more.
-// bRequeue gives each buffer back to the device after its block is written.
-BOOL CAudioPlayRec::TakeInputBlocks(BOOL bRequeue)
-{
-    BOOL bWritten = TRUE;
-    for (int i; (i = m_pWaveIn->TakeReturned()) >= 0;) {
-        // The block is ours once the device has handed it back, whatever unpreparing says.
-        MMRESULT mmr = m_pWaveIn->Unprepare(i);
-        if (mmr != MMSYSERR_NOERROR)
-            ReportError(mmr, "waveInUnprepareHeader() failed");
-        const DWORD cbRecorded = m_pWaveIn->GetBytes(i);
-        if (bWritten && cbRecorded > 0)
-            bWritten = RouteBlock(m_pWaveIn->GetData(i), cbRecorded);
-        if (bRequeue && bWritten && mmr == MMSYSERR_NOERROR)
-            RequeueInputBuffer(i);
-    }
-    return bWritten;
-}
-
-void CAudioPlayRec::RequeueInputBuffer(int i)
-{
-    QueueInputBuffer(i, "waveInPrepareHeader() failed");
-}
-
-BOOL CAudioPlayRec::RouteBlock(const BYTE* pData, DWORD cbData)
-{
-    const BOOL bAlone = m_nChannelMode == CHANNEL_ALONE;
-    const BOOL bDrawn = HasView();
-    const DWORD cbPerChannel = bAlone || bDrawn ? SplitChannels(m_wfx.wBitsPerSample, pData, cbData) : 0;
-    BOOL bFailed = FALSE;
-    for (int nOutput = 0; nOutput < 4; ++nOutput) {
-        COutput& output = Output(nOutput);
-        if (!output.IsOpen())
-            continue;
-        const int nChannel = nOutput % 2;
-        const BYTE* pSource = !bAlone ? pData : nChannel == 0 ? m_pLeft.get() : m_pRight.get();
-        CString strError;
-        if (!output.Append(pSource, bAlone ? cbPerChannel : cbData, strError)) {
-            if (!strError.IsEmpty())
-                ShowMessage(strError);
-            FinishOutput(output);
-            bFailed = TRUE;
-        }
-    }
-    if (bDrawn)
-        DrawWave(cbPerChannel);
-    return !bFailed || HasOpenOutput();
-}
-
-// The one end of a recording, whoever asks: the device is reset, the blocks it recorded up to
-// then reach the outputs in order, the outputs are finished and the device closed. Nothing
-// waits: the reset hands every queued buffer back at once.
-void CAudioPlayRec::EndRecording()
-{
-    if (!m_pWaveIn)
-        return;
-    CChange change(*this);
-    m_bInput = TRUE;
-    MMRESULT mmr = m_pWaveIn->Reset();
-    LPCSTR pszStep = "waveInReset() failed";
-    TakeInputBlocks(FALSE);
-    for (int nChannel = 0; nChannel < 2; ++nChannel) {
-        CloseOutputFile(nChannel, "mp3");
-        CloseOutputFile(nChannel, "wav");
-    }
-    ResetMp3State();
-    HANDLE hClosed = nullptr;
-    MMRESULT mmrClose = CloseOrKeep(m_pWaveIn, m_failedIn, &hClosed);
-    if (mmr == MMSYSERR_NOERROR) {
-        mmr = mmrClose;
-        pszStep = "waveInClose() failed";
-    }
-    if (mmr != MMSYSERR_NOERROR)
-        ReportError(mmr, pszStep);
-    AwaitCloseMessage(hClosed, MM_WIM_CLOSE);
-}
-
-// A closed device says so with a message; until then the engine is stopping. A device that
-// did not close sends none: the owner is told with one of the engine's own.
-void CAudioPlayRec::AwaitCloseMessage(HANDLE hClosed, UINT nCloseMessage)
-{
-    if (!hClosed) {
-        if (m_hWnd)
-            PostMessage(nCloseMessage);
-        return;
-    }
-    m_hClosing = hClosed;
-    ArmFallback(FALLBACK_MS);
-}
-
-void CAudioPlayRec::ArmFallback(UINT nMilliseconds)
-{
-    if (!m_hWnd)
-        return;
-    if (m_nTimer)
-        KillTimer(m_nTimer);
-    m_nTimer = ++m_nLastTimer;
-    SetTimer(m_nTimer, nMilliseconds);
-}
-
-// Ends the recording or playback as it is.
-void CAudioPlayRec::Stop()
-{
-    if (!m_pWaveIn && !m_pWaveOut)
-        return;
-    CChange change(*this);
-    EndRecording();
-    EndPlayback();
-    Invalidate();
-}
-
-// Only the timer armed last counts: one left from an earlier recording or playback does nothing.
-void CAudioPlayRec::OnTimer(UINT_PTR nIDEvent)
-{
-    KillTimer(nIDEvent);
-    if (nIDEvent != m_nTimer)
-        return;
-    m_nTimer = 0;
-    CChange change(*this);
-    if (m_pWaveOut) {
-        EndPlayback();
-    } else if (m_hClosing) {
-        // The close message never came: the device is closed all the same.
-        m_hClosing = nullptr;
-        if (m_pfnCallback)
-            m_pfnCallback(m_bInput ? MM_WIM_CLOSE : MM_WOM_CLOSE, m_pUser);
-    }
-}
-
-// ---------------------------------------------------------------------------------------
-// Outputs
-
-COutput& CAudioPlayRec::Output(int nOutput)
-{
-    // The WAV files first, then the MP3 streams, each for channel 0 then 1.
-    return nOutput < 2 ? static_cast<COutput&>(m_waveOutput[nOutput]) : m_mp3Output[nOutput - 2];
-}
-
-BOOL CAudioPlayRec::OpenOutputFile(int nChannel, LPCSTR pszFileName)
-{
-    // The output device holds the sample buffers while playing.
-    if (nChannel < 0 || nChannel > 1 || !pszFileName || !*pszFileName || m_pWaveOut)
-        return FALSE;
-    CString strName(pszFileName);
-    strName.MakeLower();
-    if (EndsWith(strName, ".mp3"))
-        return OpenMp3Output(nChannel, strName);
-    return OpenWaveOutput(nChannel, strName);
-}
-
-void CAudioPlayRec::CloseOutputFile(int nChannel, CString strKind)
-{
-    if (nChannel < 0 || nChannel > 1)
-        return;
-    strKind.MakeLower();
-    if (strKind == "wav")
-        FinishOutput(m_waveOutput[nChannel]);
-    else if (strKind == "mp3" && m_ForMp3_hDll)
-        FinishOutput(m_mp3Output[nChannel]);
-}
-
-void CAudioPlayRec::FinishOutput(COutput& output)
-{
-    CString strError;
-    if (output.IsOpen() && !output.Finish(strError) && !strError.IsEmpty())
-        ShowMessage(strError);
-}
-
-BOOL CAudioPlayRec::HasOutput(int nChannel) const
-{
-    return m_waveOutput[nChannel].IsOpen() || m_mp3Output[nChannel].IsOpen();
-}
-
-BOOL CAudioPlayRec::HasOpenOutput() const
-{
-    return HasOutput(0) || HasOutput(1);
-}
-
-BOOL CAudioPlayRec::OpenWaveOutput(int nChannel, LPCSTR pszFileName)
-{
-    if (m_waveOutput[nChannel].IsOpen())
-        return TRUE;
-    WAVEFORMATEX wfx = m_wfx;
-    if (m_nChannelMode == CHANNEL_ALONE) {
-        wfx.nChannels = 1;
-        wfx.nBlockAlign = wfx.wBitsPerSample / 8;
-        wfx.nAvgBytesPerSec = wfx.nSamplesPerSec * wfx.nBlockAlign;
-    }
-    if (m_waveOutput[nChannel].Open(pszFileName, wfx))
-        return TRUE;
-    ShowMessage("Open wave file failed");
-    return FALSE;
-}
-
-void CAudioPlayRec::ReportError(MMRESULT mmr, LPCSTR pszText)
-{
-    char szError[100] = "";
-    if (m_bInput)
-        AudioServices().waveInGetErrorTextA(mmr, szError, sizeof szError);
-    else
-        AudioServices().waveOutGetErrorTextA(mmr, szError, sizeof szError);
-    CString strMessage;
-    strMessage.Format("WAVEIN:%x:%s %s", mmr, szError, pszText);
-    ShowMessage(strMessage);
-}
-
-// ---------------------------------------------------------------------------------------
-// Boxes
-
-void CAudioPlayRec::ShowMessage(const CString& strText)
-{
-    m_pendingMessages.push_back(strText);
-    if (m_nChanging > 0 || m_bShowingMessage)
-        return;
-    if (m_pendingMessages.size() == 1)
-        OnShowMessage(0, 0);
-    else
-        ShowPendingMessages();
-}
-
-void CAudioPlayRec::EndChange()
-{
-    if (--m_nChanging == 0)
-        ShowPendingMessages();
-}
-
-// From a message of its own, so that the change that raised a box is over when it shows; at
-// once when there is no window to post to (no device can then send anything either).
-void CAudioPlayRec::ShowPendingMessages()
-{
-    if (m_pendingMessages.empty() || m_bShowingMessage)
-        return;
-    if (m_hWnd && ::IsWindow(m_hWnd)) {
-        PostMessage(SHOW_MESSAGE);
-        return;
-    }
-    while (!m_pendingMessages.empty())
-        OnShowMessage(0, 0);
-}
-
-LRESULT CAudioPlayRec::OnShowMessage(WPARAM, LPARAM)
-{
-    if (m_pendingMessages.empty() || m_bShowingMessage || m_nChanging > 0)
-        return 0;
-    CString strText = m_pendingMessages.front();
-    m_pendingMessages.pop_front();
-    m_bShowingMessage = TRUE;
-    AfxMessageBox(strText);
-    m_bShowingMessage = FALSE;
-    ShowPendingMessages();
-    return 0;
 }

@@ -52,6 +52,11 @@ public:
     virtual MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, UINT flags) = 0;
     virtual LONG mmioSeek(HMMIO file, LONG offset, int origin) = 0;
 
+    virtual HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, DWORD disposition) = 0;
+    virtual BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written) = 0;
+    virtual BOOL CloseHandle(HANDLE file) = 0;
+    virtual BOOL DeleteFileA(LPCSTR name) = 0;
+
     // The memory of the buffers handed to a device, so that tests can see one freed while a
     // device may still write into it.
     virtual HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) = 0;
@@ -167,6 +172,17 @@ public:
     }
     MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, UINT flags) override { return ::mmioAscend(file, chunk, flags); }
     LONG mmioSeek(HMMIO file, LONG offset, int origin) override { return ::mmioSeek(file, offset, origin); }
+
+    HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, DWORD disposition) override
+    {
+        return ::CreateFileA(name, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written) override
+    {
+        return ::WriteFile(file, buffer, count, written, nullptr);
+    }
+    BOOL CloseHandle(HANDLE file) override { return ::CloseHandle(file); }
+    BOOL DeleteFileA(LPCSTR name) override { return ::DeleteFileA(name); }
 
     HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) override { return ::GlobalAlloc(flags, bytes); }
     HGLOBAL GlobalFree(HGLOBAL memory) override { return ::GlobalFree(memory); }

@@ -73,7 +73,7 @@ BOOL CKorvalinDlg::OnInitDialog()
     // No selection (-1) is the wave mapper.
     UINT device = static_cast<UINT>(SendDlgItemMessage(IDC_DEVICE, CB_GETCURSEL));
     if (!m_audio.Initialize(device, BUFFER_SIZE, m_hWnd, view, AudioNotify, this))
-        MessageBox("Initialize callback device failed", nullptr, MB_OK);
+        m_audio.ShowMessage("Initialize callback device failed");
 
     const BOOL bMicVolumeKnown = InitVolumeSlider(IDC_SLIDER_MIC);
     InitVolumeSlider(IDC_SLIDER_LINEIN);
@@ -318,7 +318,7 @@ void CKorvalinDlg::OnSelchangeDevice()
 void CKorvalinDlg::OnOK()
 {
     if (IsBusy()) {
-        MessageBox("Busing", nullptr, MB_OK);
+        m_audio.ShowMessage("Busing");
         return;
     }
     EndDialog(IDOK);

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <new>
 
-BOOL CMp3Output::Open(const CMp3Procs& procs, LPCSTR pszFileName, const WAVEFORMATEX& wfx, BOOL bMono,
-                      DWORD dwStageSize, CString& strError)
+BOOL CMp3Output::Open(std::shared_ptr<const CMp3Encoder> pEncoder, LPCSTR pszFileName, const WAVEFORMATEX& wfx,
+                      BOOL bMono, DWORD dwStageSize, CString& strError)
 {
     BE_CONFIG config;
     std::memset(&config, 0, sizeof(config));
@@ -22,23 +22,24 @@ BOOL CMp3Output::Open(const CMp3Procs& procs, LPCSTR pszFileName, const WAVEFORM
     lame.bWriteVBRHeader = TRUE;
     lame.bNoRes = TRUE;
 
+    const CMp3Encoder& encoder = *pEncoder;
     DWORD dwOutSize = 0;
     HBE_STREAM hStream = 0;
-    BE_ERR err = procs.m_ForMp3_Proc_hInitStream(&config, &m_ForMp3_dwSamples, &dwOutSize, &hStream);
+    BE_ERR err = encoder.m_ForMp3_Proc_hInitStream(&config, &m_ForMp3_dwSamples, &dwOutSize, &hStream);
     if (err != BE_ERR_SUCCESSFUL) {
         strError.Format("Error opening encoding stream (%lu)", err);
         return FALSE;
     }
     // Chunks of no samples would never empty the staging area.
     if (m_ForMp3_dwSamples == 0 || dwOutSize == 0) {
-        procs.m_ForMp3_Proc_hCloseStream(hStream);
+        encoder.m_ForMp3_Proc_hCloseStream(hStream);
         strError = "Error opening encoding stream (the encoder takes no samples)";
         return FALSE;
     }
-    DeleteFileA(pszFileName);
-    std::unique_ptr<FILE, CFileCloser> file(std::fopen(pszFileName, "wb+"));
+    AudioServices().DeleteFileA(pszFileName);
+    CFileHandle file(AudioServices().CreateFileA(pszFileName, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS));
     if (!file) {
-        procs.m_ForMp3_Proc_hCloseStream(hStream);
+        encoder.m_ForMp3_Proc_hCloseStream(hStream);
         strError.Format("Error creating file %s", pszFileName);
         return FALSE;
     }
@@ -48,13 +49,13 @@ BOOL CMp3Output::Open(const CMp3Procs& procs, LPCSTR pszFileName, const WAVEFORM
     m_ForMp3_pStage.reset(new (std::nothrow) BYTE[m_ForMp3_dwStageSize]);
     if (!m_ForMp3_pOutBuf || !m_ForMp3_pStage) {
         Drop();
-        procs.m_ForMp3_Proc_hCloseStream(hStream);
+        encoder.m_ForMp3_Proc_hCloseStream(hStream);
         strError = "Out of memory";
         return FALSE;
     }
-    m_pProcs = &procs;
+    m_pEncoder = std::move(pEncoder);
     m_ForMp3_strFile = pszFileName;
-    m_ForMp3_pFile = std::move(file);
+    m_ForMp3_file = std::move(file);
     m_ForMp3_hbeStream = hStream;
     m_ForMp3_dwStageFill = 0;
     m_bWriteFailed = FALSE;
@@ -88,11 +89,11 @@ BOOL CMp3Output::Append(const BYTE* pData, DWORD cbData, CString& strError)
 BOOL CMp3Output::EncodeChunk(const BYTE* pSamples, DWORD nBytes, CString& strError)
 {
     DWORD cbOut = 0;
-    BE_ERR err = m_pProcs->m_ForMp3_Proc_hEncodeChunk(m_ForMp3_hbeStream, nBytes / 2,
-                                                      reinterpret_cast<PSHORT>(const_cast<BYTE*>(pSamples)),
-                                                      m_ForMp3_pOutBuf.get(), &cbOut);
+    BE_ERR err = m_pEncoder->m_ForMp3_Proc_hEncodeChunk(m_ForMp3_hbeStream, nBytes / 2,
+                                                        reinterpret_cast<PSHORT>(const_cast<BYTE*>(pSamples)),
+                                                        m_ForMp3_pOutBuf.get(), &cbOut);
     if (err != BE_ERR_SUCCESSFUL) {
-        m_pProcs->m_ForMp3_Proc_hCloseStream(m_ForMp3_hbeStream);
+        m_pEncoder->m_ForMp3_Proc_hCloseStream(m_ForMp3_hbeStream);
         Drop();
         strError.Format("m_ForMp3_Proc_hEncodeChunk() failed (%lu)", err);
         return FALSE;
@@ -100,9 +101,12 @@ BOOL CMp3Output::EncodeChunk(const BYTE* pSamples, DWORD nBytes, CString& strErr
     return Write(cbOut, strError);
 }
 
+// Each chunk's bytes go to the file as they come: a short write is seen by the write that made it.
 BOOL CMp3Output::Write(DWORD cbOut, CString& strError)
 {
-    if (cbOut == 0 || std::fwrite(m_ForMp3_pOutBuf.get(), 1, cbOut, m_ForMp3_pFile.get()) == cbOut)
+    DWORD cbWritten = 0;
+    if (cbOut == 0 || (AudioServices().WriteFile(m_ForMp3_file.Get(), m_ForMp3_pOutBuf.get(), cbOut, &cbWritten) &&
+                       cbWritten == cbOut))
         return TRUE;
     return WriteFailed(strError);
 }
@@ -127,33 +131,30 @@ BOOL CMp3Output::Finish(CString& strError)
             return FALSE;
         bWritten = FALSE;
     }
+    const std::shared_ptr<const CMp3Encoder> pEncoder = m_pEncoder;
     const HBE_STREAM hStream = m_ForMp3_hbeStream;
     DWORD cbOut = 0;
-    BE_ERR err = m_pProcs->m_ForMp3_Proc_hDeinitStream(hStream, m_ForMp3_pOutBuf.get(), &cbOut);
+    BE_ERR err = pEncoder->m_ForMp3_Proc_hDeinitStream(hStream, m_ForMp3_pOutBuf.get(), &cbOut);
     if (err != BE_ERR_SUCCESSFUL) {
-        m_pProcs->m_ForMp3_Proc_hCloseStream(hStream);
+        pEncoder->m_ForMp3_Proc_hCloseStream(hStream);
         Drop();
         strError.Format("beExitStream failed (%lu)", err);
         return FALSE;
     }
     bWritten = Write(cbOut, strError) && bWritten;
-    m_pProcs->m_ForMp3_Proc_hCloseStream(hStream);
-    // What the C runtime still buffers reaches the disk only now.
-    FILE* pFile = m_ForMp3_pFile.release();
-    const BOOL bFlushed = std::fflush(pFile) == 0 && !std::ferror(pFile);
-    if (std::fclose(pFile) != 0 || !bFlushed)
+    pEncoder->m_ForMp3_Proc_hCloseStream(hStream);
+    if (!m_ForMp3_file.Close())
         bWritten = WriteFailed(strError);
     Drop();
-    return WriteTag(hStream, strError) && bWritten;
+    return WriteTag(*pEncoder, hStream, strError) && bWritten;
 }
 
 // The tag goes into the closed file. Without it the file still plays: its first frame stays
 // the empty one the encoder left for the tag.
-BOOL CMp3Output::WriteTag(HBE_STREAM hStream, CString& strError)
+BOOL CMp3Output::WriteTag(const CMp3Encoder& encoder, HBE_STREAM hStream, CString& strError)
 {
-    const BE_ERR err = m_pProcs->m_ForMp3_Proc_hWriteInfoTag
-                           ? m_pProcs->m_ForMp3_Proc_hWriteInfoTag(hStream, m_ForMp3_strFile)
-                           : m_pProcs->m_ForMp3_Proc_hWriteVBRHeader(m_ForMp3_strFile);
+    const BE_ERR err = encoder.m_ForMp3_Proc_hWriteInfoTag ? encoder.m_ForMp3_Proc_hWriteInfoTag(hStream, m_ForMp3_strFile)
+                                                            : encoder.m_ForMp3_Proc_hWriteVBRHeader(m_ForMp3_strFile);
     if (err == BE_ERR_SUCCESSFUL)
         return TRUE;
     if (strError.IsEmpty())
@@ -166,7 +167,8 @@ void CMp3Output::Drop()
 {
     m_ForMp3_pOutBuf.reset();
     m_ForMp3_pStage.reset();
-    m_ForMp3_pFile.reset();
+    m_ForMp3_file.Close();
     m_ForMp3_dwStageFill = 0;
     m_ForMp3_hbeStream = 0;
+    m_pEncoder.reset();
 }

@@ -77,6 +77,21 @@ public:
         return i;
     }
 
+    // Waits until the device has marked every queued buffer done, at most dwMilliseconds: after
+    // a reset, a driver may do so a moment after the call returned.
+    void AwaitReturned(DWORD dwMilliseconds)
+    {
+        const DWORD dwStart = GetTickCount();
+        auto allDone = [this] {
+            for (int n = 0; n < m_nQueued; ++n)
+                if (!(m_buffers[m_ring[(m_nFirst + n) % m_ring.size()]].pHeader->dwFlags & WHDR_DONE))
+                    return false;
+            return true;
+        };
+        while (!allDone() && GetTickCount() - dwStart < dwMilliseconds)
+            Sleep(1);
+    }
+
     // Buffer i must be back; a buffer the device still holds stays prepared.
     MMRESULT Unprepare(int i)
     {

@@ -7,9 +7,9 @@ CTestAudioServices::~CTestAudioServices()
     SetAudioServices(m_pPrevious);
 }
 
-void CTestAudioServices::Fail(const std::string& name, LONG_PTR result, int nth)
+void CTestAudioServices::Fail(const std::string& name, LONG_PTR result, int nth, int times)
 {
-    m_failures[name].push_back({nth, result});
+    m_failures[name].push_back({nth, result, times});
 }
 
 int CTestAudioServices::Count(const std::string& name) const
@@ -28,11 +28,16 @@ bool CTestAudioServices::Failing(const char* name, LONG_PTR* result)
     auto found = m_failures.find(name);
     if (found == m_failures.end())
         return false;
-    // A scripted call fails when its count reaches 0; two due at once, only the first.
+    // A scripted call fails once its count reaches 0, as many times as asked; two due at once,
+    // only the first.
     bool fail = false;
-    for (auto& [nth, scripted] : found->second)
-        if (--nth == 0 && !fail)
-            fail = true, *result = scripted;
+    for (CFailure& failure : found->second) {
+        if (--failure.nth > 0 || failure.times == 0)
+            continue;
+        if (!fail)
+            fail = true, *result = failure.result;
+        failure.times -= failure.times > 0;
+    }
     return fail;
 }
 

@@ -17,9 +17,9 @@ public:
     CTestAudioServices(const CTestAudioServices&) = delete;
     CTestAudioServices& operator=(const CTestAudioServices&) = delete;
 
-    // The nth next call of `name` (1 = the very next) returns `result`; mmioWrite and mmioSeek
-    // return it as their count or offset.
-    void Fail(const std::string& name, LONG_PTR result, int nth = 1);
+    // The nth next call of `name` (1 = the very next) returns `result`, and so do the `times` - 1
+    // calls after it (every one for -1); mmioWrite and mmioSeek return it as their count or offset.
+    void Fail(const std::string& name, LONG_PTR result, int nth = 1, int times = 1);
     // Calls of `name` made so far.
     int Count(const std::string& name) const;
     // Frees of memory that a device not yet closed had been given.
@@ -55,7 +55,12 @@ private:
     void Held(const void* device, const WAVEHDR* header, MMRESULT prepared);
     void Closed(const void* device, MMRESULT closed);
 
-    std::map<std::string, std::vector<std::pair<int, LONG_PTR>>, std::less<>> m_failures;
+    struct CFailure {
+        int nth;
+        LONG_PTR result;
+        int times;
+    };
+    std::map<std::string, std::vector<CFailure>, std::less<>> m_failures;
     std::map<std::string, int, std::less<>> m_counts;
     std::multimap<const void*, const void*> m_held;
     CAudioServices* m_pPrevious;

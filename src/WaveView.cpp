@@ -1,15 +1,15 @@
-// CAudioPlayRec's view: two bands with the last block of each channel, their labels, the
-// centre line, the device name and a border.
-#include "AudioPlayRec.h"
+#include "WaveView.h"
 #include <cstring>
 
 namespace {
 
+const COLORREF WAVE_COLOR = RGB(0, 255, 0);
+const COLORREF CENTER_COLOR = RGB(128, 64, 0);
 const COLORREF LABEL_COLOR = RGB(255, 255, 0);
 const COLORREF DEVICE_NAME_COLOR = RGB(128, 255, 255);
 const COLORREF BORDER_COLOR = RGB(128, 64, 0);
 
-// A 16-bit sample, or an 8-bit one moved to the same scale.
+// A 16-bit sample, or an unsigned 8-bit one moved to the same scale around 0.
 int SampleAt(const BYTE* pSamples, DWORD i, WORD wBitsPerSample)
 {
     if (wBitsPerSample == 8)
@@ -21,17 +21,14 @@ int SampleAt(const BYTE* pSamples, DWORD i, WORD wBitsPerSample)
 
 } // namespace
 
-BOOL CAudioPlayRec::CreateView(HWND hParent, const RECT* pRect)
+CWaveView::CWaveView()
 {
-    LPCSTR pszClass = AfxRegisterWndClass(0, ::LoadCursorA(nullptr, IDC_ARROW));
-    CRect rc = pRect ? CRect(*pRect) : CRect();
-    if (!pszClass || !CreateEx(0, pszClass, "", WS_CHILD | WS_TABSTOP, rc, CWnd::FromHandle(hParent), 0)) {
-        AfxMessageBox("Create window failed");
-        return FALSE;
-    }
-    ShowWindow(pRect ? SW_SHOW : SW_HIDE);
-    GetClientRect(&m_rcClient);
-    CClientDC dc(m_hWnd);
+    SetBkColor(0);
+}
+
+void CWaveView::Create(HWND hWnd, BOOL bPlaced)
+{
+    ::GetClientRect(hWnd, &m_rcClient);
     m_fontLabel.CreatePointFont(100, "Impact");
     LOGFONTA lf{};
     lf.lfHeight = 14;
@@ -40,18 +37,19 @@ BOOL CAudioPlayRec::CreateView(HWND hParent, const RECT* pRect)
     lf.lfCharSet = DEFAULT_CHARSET;
     lstrcpynA(lf.lfFaceName, "MS Sans Serif", LF_FACESIZE);
     m_fontText.CreateFontIndirect(&lf);
-    return TRUE;
+    if (bPlaced) {
+        m_penWave.CreatePen(PS_SOLID, 0, WAVE_COLOR);
+        m_penCenter.CreatePen(PS_SOLID, 2, CENTER_COLOR);
+    }
 }
 
-void CAudioPlayRec::SetBkColor(COLORREF cr)
+void CWaveView::SetBkColor(COLORREF cr)
 {
     m_crBk = cr;
     m_brushBk.CreateSolidBrush(cr);
-    if (m_hWnd)
-        Invalidate();
 }
 
-CRect CAudioPlayRec::GetChannelRect(BOOL bLeft) const
+CRect CWaveView::GetChannelRect(BOOL bLeft) const
 {
     CRect rc = m_rcClient;
     const int h = m_rcClient.Height();
@@ -62,7 +60,14 @@ CRect CAudioPlayRec::GetChannelRect(BOOL bLeft) const
     return rc;
 }
 
-void CAudioPlayRec::DrawChannelBand(CDC* pDC, BOOL bLeft)
+CRect CWaveView::GetDeviceNameRect() const
+{
+    CRect rc = GetChannelRect(FALSE);
+    rc.DeflateRect(4, 4);
+    return rc;
+}
+
+void CWaveView::DrawChannelBand(CDC* pDC, BOOL bLeft)
 {
     if (!m_brushBk.GetSafeHandle())
         return;
@@ -76,7 +81,7 @@ void CAudioPlayRec::DrawChannelBand(CDC* pDC, BOOL bLeft)
         pDC->SelectObject(hOldFont);
 }
 
-void CAudioPlayRec::DrawBackground(CDC* pDC)
+void CWaveView::DrawBackground(CDC* pDC)
 {
     pDC->SetBkMode(TRANSPARENT);
     DrawChannelBand(pDC, TRUE);
@@ -97,35 +102,27 @@ void CAudioPlayRec::DrawBackground(CDC* pDC)
     pDC->Draw3dRect(m_rcClient, BORDER_COLOR, BORDER_COLOR);
 }
 
-// A view without an area (created without a rectangle) has nothing to show.
-BOOL CAudioPlayRec::HasView() const
+void CWaveView::DrawBlock(CDC* pDC, const BYTE* pLeft, const BYTE* pRight, DWORD nSamples, WORD wBitsPerSample,
+                          BOOL bDrawLeft, BOOL bDrawRight)
 {
-    return m_hWnd && !m_rcClient.IsRectEmpty();
-}
-
-void CAudioPlayRec::DrawWave(DWORD cbPerChannel)
-{
-    const DWORD nSamples = cbPerChannel / (m_wfx.wBitsPerSample == 8 ? 1 : 2);
-    if (!HasView() || nSamples == 0)
+    if (!IsShown() || nSamples == 0)
         return;
-    CClientDC dc(m_hWnd);
-    DrawBackground(&dc);
+    DrawBackground(pDC);
     if (!m_penWave.GetSafeHandle())
         return;
-    CSelectGuard pen(dc, m_penWave);
-    // While recording alone, a channel without an output keeps an empty band.
-    const BOOL bAlone = m_pWaveIn && m_nChannelMode == CHANNEL_ALONE;
-    if (!bAlone || HasOutput(0))
-        DrawBandSamples(&dc, GetChannelRect(TRUE), m_pLeft.get(), nSamples);
-    if (!bAlone || HasOutput(1))
-        DrawBandSamples(&dc, GetChannelRect(FALSE), m_pRight.get(), nSamples);
+    CSelectGuard pen(*pDC, m_penWave);
+    if (bDrawLeft)
+        DrawBandSamples(pDC, GetChannelRect(TRUE), pLeft, nSamples, wBitsPerSample);
+    if (bDrawRight)
+        DrawBandSamples(pDC, GetChannelRect(FALSE), pRight, nSamples, wBitsPerSample);
 }
 
-void CAudioPlayRec::DrawBandSamples(CDC* pDC, const CRect& rcBand, const BYTE* pSamples, DWORD nSamples)
+void CWaveView::DrawBandSamples(CDC* pDC, const CRect& rcBand, const BYTE* pSamples, DWORD nSamples,
+                                WORD wBitsPerSample)
 {
     const int yc = (rcBand.top + rcBand.bottom) / 2;
     const int h = rcBand.Height();
-    auto y = [&](DWORD i) { return yc + SampleAt(pSamples, i, m_wfx.wBitsPerSample) * h / 65535; };
+    auto y = [&](DWORD i) { return yc + SampleAt(pSamples, i, wBitsPerSample) * h / 65535; };
     const float step = static_cast<float>(rcBand.Width()) / static_cast<float>(nSamples);
     float x = 0;
     pDC->MoveTo(0, y(0));
@@ -133,16 +130,4 @@ void CAudioPlayRec::DrawBandSamples(CDC* pDC, const CRect& rcBand, const BYTE* p
         x += step;
         pDC->LineTo(static_cast<int>(x), y(i));
     }
-}
-
-BOOL CAudioPlayRec::OnEraseBkgnd(CDC* pDC)
-{
-    DrawBackground(pDC);
-    return static_cast<BOOL>(Default());
-}
-
-BOOL CAudioPlayRec::OnSetCursor(CWnd*, UINT, UINT)
-{
-    ::SetCursor(::LoadCursorA(nullptr, IDC_ARROW));
-    return static_cast<BOOL>(Default());
 }
