@@ -61,6 +61,7 @@ public:
     MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT size) override
     {
         m_queued.insert(header);
+        m_order.erase(std::remove(m_order.begin(), m_order.end(), header), m_order.end());
         m_order.push_back(header);
         return CTestAudioServices::waveInAddBuffer(handle, header, size);
     }
@@ -69,6 +70,7 @@ public:
         const MMRESULT result = CTestAudioServices::waveInReset(handle);
         if (!lateDone || result != MMSYSERR_NOERROR)
             return result;
+        // The device queues in the order of its calls: the oldest queued is the one added longest ago.
         auto oldest = std::find_if(m_order.begin(), m_order.end(), [&](WAVEHDR* h) { return m_queued.count(h) > 0; });
         if (oldest != m_order.end() && ((*oldest)->dwFlags & WHDR_DONE)) {
             WAVEHDR* header = *oldest;
@@ -102,6 +104,15 @@ public:
     }
     DWORD recorded = 0;
     bool lateDone = false;
+    // Waits, without taking messages, until the device holds `n` filled buffers not yet taken.
+    bool AwaitFilled(size_t n)
+    {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 3000; Sleep(5))
+            if (static_cast<size_t>(std::count_if(m_queued.begin(), m_queued.end(),
+                                                  [](WAVEHDR* h) { return (h->dwFlags & WHDR_DONE) != 0; })) >= n)
+                return true;
+        return false;
+    }
 
 private:
     void Returned(WAVEHDR* header)
@@ -143,7 +154,12 @@ protected:
             });
         }
         recordedAtStop = services.recorded;
-        close ? engine->Close() : engine->Stop();
+        if (close) {
+            EXPECT_TRUE(services.AwaitFilled(3)) << "the device filled no buffers";
+            engine->Close();
+        } else {
+            engine->Stop();
+        }
     }
 
     CHostDir dir;
@@ -206,9 +222,11 @@ TEST_P(EngineFailure, IsToldOnceKeepsEveryBlockAndReturnsToIdle)
     }
     // The device whose close failed is closed before the next one opens.
     if (strstr(row.call, "Close")) {
+        const int closed = services.Count(row.call);
         Record(10);
         ASSERT_TRUE(WaitForIdle()) << "status stuck at " << engine->GetStatus();
-        EXPECT_EQ(row.play ? 2 : 3, services.Count(row.call)) << "the failed close was not tried again before the next open";
+        // The retry, and for an input the new recording's own close.
+        EXPECT_EQ(closed + (row.play ? 1 : 2), services.Count(row.call)) << "the failed close was not tried again";
         EXPECT_EQ(1u, boxes.Texts().size());
     }
     engine.reset();
@@ -216,6 +234,6 @@ TEST_P(EngineFailure, IsToldOnceKeepsEveryBlockAndReturnsToIdle)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, EngineFailure, ::testing::ValuesIn(FAILURES),
-                         [](const auto& info) { return std::string(info.param.call); });
+                         [](const auto& info) { return std::string(info.param.call) + (info.param.message ? "" : "Late"); });
 
 } // namespace
