@@ -1,6 +1,7 @@
 // CAudioServices, CWinmmServices: the seam through which the engine and the mixer control
-// reach WinMM's wave, mixer and RIFF file functions and the buffer memory, and WinMM behind it. The program uses
-// WinMM itself; tests install, with SetAudioServices, services that make a chosen call fail.
+// reach WinMM's wave, mixer and RIFF file functions, the files of the WAV unit and the buffer
+// memory, and Windows behind it. The program uses Windows itself; tests install, with
+// SetAudioServices, services that make a chosen call fail.
 #pragma once
 #include <windows.h>
 #include <mmsystem.h>
@@ -51,6 +52,13 @@ public:
     virtual MMRESULT mmioDescend(HMMIO file, MMCKINFO* chunk, const MMCKINFO* parent, UINT flags) = 0;
     virtual MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, UINT flags) = 0;
     virtual LONG mmioSeek(HMMIO file, LONG offset, int origin) = 0;
+
+    virtual HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, DWORD creation) = 0;
+    virtual BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done) = 0;
+    virtual BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done) = 0;
+    virtual BOOL SetFilePointerEx(HANDLE file, LONGLONG offset, LONGLONG* position, DWORD origin) = 0;
+    virtual BOOL GetFileSizeEx(HANDLE file, LONGLONG* size) = 0;
+    virtual BOOL CloseHandle(HANDLE handle) = 0;
 
     // The memory of the buffers handed to a device, so that tests can see one freed while a
     // device may still write into it.
@@ -167,6 +175,37 @@ public:
     }
     MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, UINT flags) override { return ::mmioAscend(file, chunk, flags); }
     LONG mmioSeek(HMMIO file, LONG offset, int origin) override { return ::mmioSeek(file, offset, origin); }
+
+    HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, DWORD creation) override
+    {
+        return ::CreateFileA(name, access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done) override
+    {
+        return ::ReadFile(file, buffer, count, done, nullptr);
+    }
+    BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done) override
+    {
+        return ::WriteFile(file, buffer, count, done, nullptr);
+    }
+    BOOL SetFilePointerEx(HANDLE file, LONGLONG offset, LONGLONG* position, DWORD origin) override
+    {
+        LARGE_INTEGER distance, moved;
+        distance.QuadPart = offset;
+        const BOOL bDone = ::SetFilePointerEx(file, distance, &moved, origin);
+        if (bDone && position)
+            *position = moved.QuadPart;
+        return bDone;
+    }
+    BOOL GetFileSizeEx(HANDLE file, LONGLONG* size) override
+    {
+        LARGE_INTEGER got;
+        const BOOL bDone = ::GetFileSizeEx(file, &got);
+        if (bDone)
+            *size = got.QuadPart;
+        return bDone;
+    }
+    BOOL CloseHandle(HANDLE handle) override { return ::CloseHandle(handle); }
 
     HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) override { return ::GlobalAlloc(flags, bytes); }
     HGLOBAL GlobalFree(HGLOBAL memory) override { return ::GlobalFree(memory); }
