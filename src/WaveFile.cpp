@@ -9,10 +9,12 @@ static_assert(sizeof(WAVEFORMATEX) == 18, "the format chunk written is the 18-by
 namespace {
 
 // What we write: "RIFF" size "WAVE" "fmt " 18 format "data" size, the samples from 46 on.
+const char RIFF_ID[] = "RIFF", WAVE_ID[] = "WAVE", FORMAT_ID[] = "fmt ", DATA_ID[] = "data";
+const DWORD ID_SIZE = 4;
 const DWORD RIFF_SIZE_OFFSET = 4;
 const DWORD FORM_HEADER = 12;
 const DWORD CHUNK_HEADER = 8;
-const DWORD FORMAT_OFFSET = 20;
+const DWORD FORMAT_OFFSET = FORM_HEADER + CHUNK_HEADER;
 const DWORD DATA_SIZE_OFFSET = 42;
 const DWORD DATA_OFFSET = 46;
 const DWORD RIFF_HEADER_REST = DATA_OFFSET - 8;
@@ -48,6 +50,8 @@ BOOL CWaveFileHandle::Open(LPCSTR pszFileName, DWORD dwAccess, DWORD dwShare, DW
 {
     Close();
     m_hFile = AudioServices().CreateFileA(pszFileName, dwAccess, dwShare, dwCreation);
+    if (!m_hFile)
+        m_hFile = INVALID_HANDLE_VALUE;
     return IsOpen();
 }
 
@@ -104,11 +108,12 @@ BOOL CWaveWriter::Open(LPCSTR pszFileName, const WAVEFORMATEX& wfx)
     const DWORD cbFormat = sizeof(WAVEFORMATEX);
     WAVEFORMATEX format = wfx;
     format.cbSize = 0;
-    memcpy(m_header, "RIFF", 4);
-    memcpy(m_header + 8, "WAVEfmt ", 8);
+    memcpy(m_header, RIFF_ID, ID_SIZE);
+    memcpy(m_header + FORM_HEADER - ID_SIZE, WAVE_ID, ID_SIZE);
+    memcpy(m_header + FORM_HEADER, FORMAT_ID, ID_SIZE);
     memcpy(m_header + FORMAT_OFFSET - 4, &cbFormat, 4);
     memcpy(m_header + FORMAT_OFFSET, &format, sizeof format);
-    memcpy(m_header + DATA_SIZE_OFFSET - 4, "data", 4);
+    memcpy(m_header + DATA_SIZE_OFFSET - ID_SIZE, DATA_ID, ID_SIZE);
     if (WriteSizes(0))
         return TRUE;
     m_file.Close();
@@ -210,8 +215,8 @@ LPCSTR CWaveReader::FindChunks(LONGLONG llFileSize)
 {
     BYTE form[FORM_HEADER];
     DWORD cbRead = 0;
-    if (!m_file.ReadAt(0, form, FORM_HEADER, &cbRead) || cbRead < FORM_HEADER || memcmp(form, "RIFF", 4) != 0 ||
-        memcmp(form + 8, "WAVE", 4) != 0)
+    if (!m_file.ReadAt(0, form, FORM_HEADER, &cbRead) || cbRead < FORM_HEADER || memcmp(form, RIFF_ID, ID_SIZE) != 0 ||
+        memcmp(form + FORM_HEADER - ID_SIZE, WAVE_ID, ID_SIZE) != 0)
         return "Error descending into file";
     BOOL bFormat = FALSE, bData = FALSE;
     for (LONGLONG llChunk = FORM_HEADER; llChunk + CHUNK_HEADER <= llFileSize && !(bFormat && bData);) {
@@ -219,12 +224,12 @@ LPCSTR CWaveReader::FindChunks(LONGLONG llFileSize)
         if (!m_file.ReadAt(llChunk, header, CHUNK_HEADER, &cbRead) || cbRead < CHUNK_HEADER)
             break;
         const LONGLONG llBody = llChunk + CHUNK_HEADER, llLeft = llFileSize - llBody;
-        LONGLONG llSize = Dword(header + 4);
-        if (!bFormat && memcmp(header, "fmt ", 4) == 0) {
+        LONGLONG llSize = Dword(header + ID_SIZE);
+        if (!bFormat && memcmp(header, FORMAT_ID, ID_SIZE) == 0) {
             if (!ReadFormat(llBody, static_cast<DWORD>(std::min<LONGLONG>({llSize, llLeft, MAX_FORMAT}))))
                 return "Error reading PCM wave format record";
             bFormat = TRUE;
-        } else if (!bData && memcmp(header, "data", 4) == 0) {
+        } else if (!bData && memcmp(header, DATA_ID, ID_SIZE) == 0) {
             bData = TRUE;
             if (llSize == SIZE_UNKNOWN || llSize == SIZE_UNWRITTEN)
                 llSize = llLeft;

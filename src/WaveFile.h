@@ -37,7 +37,7 @@ public:
     CWaveWriter(const CWaveWriter&) = delete;
     CWaveWriter& operator=(const CWaveWriter&) = delete;
 
-    // Replaces any file of that name; FALSE when it cannot be created.
+    // Replaces any file of that name; FALSE when it cannot be created or a file is open already.
     BOOL Open(LPCSTR pszFileName, const WAVEFORMATEX& wfx);
     BOOL IsOpen() const override { return m_file.IsOpen(); }
     // A block past the largest file the RIFF sizes can describe: what fits is written, the file

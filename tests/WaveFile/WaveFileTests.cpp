@@ -109,7 +109,7 @@ const CHostDir& Corpus()
 
 // Catches: a streamed or damaged file refused or looped over; chunks before the data or an odd
 // chunk's pad byte that lose the data; samples handed over from the wrong place, past the data
-// or cut short; a format the device cannot play let through.
+// or cut short; a format the device cannot play let through; a read error taken for the end.
 TEST(WaveReader, ReadsWhatOtherProgramsWriteWholeAndRefusesTheRestWithOneMessage)
 {
     const CHostDir& dir = Corpus();
@@ -139,6 +139,16 @@ TEST(WaveReader, ReadsWhatOtherProgramsWriteWholeAndRefusesTheRestWithOneMessage
             snprintf(result, sizeof result, "\"%s\"", got.message.c_str());
         printf("%-24s %-44s %s\n", row.file, row.tool, result);
     }
+    // A read error is not taken for the end of the data.
+    CTestAudioServices services;
+    CWaveReader reader;
+    CString strError;
+    ASSERT_TRUE(reader.Open(dir.File("sox_s16_stereo.wav").c_str(), strError)) << strError;
+    services.Fail("ReadFile", FALSE);
+    BYTE block[64];
+    DWORD cb = sizeof block;
+    EXPECT_FALSE(reader.Read(block, &cb));
+    EXPECT_EQ(0u, cb);
 }
 
 // The reader's file in memory: every read it makes is logged.
