@@ -1,6 +1,7 @@
 // CAudioServices, CWinmmServices: the seam through which the engine and the mixer control
-// reach WinMM's wave, mixer and RIFF file functions and the buffer memory, and WinMM behind it. The program uses
-// WinMM itself; tests install, with SetAudioServices, services that make a chosen call fail.
+// reach WinMM's wave, mixer and RIFF file functions, the files of the WAV unit and the buffer
+// memory, and Windows behind it. The program uses Windows itself; tests install, with
+// SetAudioServices, services that make a chosen call fail.
 #pragma once
 #include <windows.h>
 #include <mmsystem.h>
@@ -43,18 +44,12 @@ public:
     virtual MMRESULT mixerGetControlDetailsA(HMIXEROBJ object, MIXERCONTROLDETAILS* details, DWORD flags) = 0;
     virtual MMRESULT mixerSetControlDetails(HMIXEROBJ object, MIXERCONTROLDETAILS* details, DWORD flags) = 0;
 
-    virtual HMMIO mmioOpenA(LPSTR name, MMIOINFO* info, DWORD flags) = 0;
-    virtual MMRESULT mmioClose(HMMIO file, UINT flags) = 0;
-    virtual LONG mmioRead(HMMIO file, HPSTR buffer, LONG count) = 0;
-    virtual LONG mmioWrite(HMMIO file, const char* buffer, LONG count) = 0;
-    virtual MMRESULT mmioCreateChunk(HMMIO file, MMCKINFO* chunk, UINT flags) = 0;
-    virtual MMRESULT mmioDescend(HMMIO file, MMCKINFO* chunk, const MMCKINFO* parent, UINT flags) = 0;
-    virtual MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, UINT flags) = 0;
-    virtual LONG mmioSeek(HMMIO file, LONG offset, int origin) = 0;
-
-    virtual HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, DWORD disposition) = 0;
-    virtual BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written) = 0;
-    virtual BOOL CloseHandle(HANDLE file) = 0;
+    virtual HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, DWORD creation) = 0;
+    virtual BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done) = 0;
+    virtual BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done) = 0;
+    virtual BOOL SetFilePointerEx(HANDLE file, LONGLONG offset, LONGLONG* position, DWORD origin) = 0;
+    virtual BOOL GetFileSizeEx(HANDLE file, LONGLONG* size) = 0;
+    virtual BOOL CloseHandle(HANDLE handle) = 0;
     virtual BOOL DeleteFileA(LPCSTR name) = 0;
 
     // The memory of the buffers handed to a device, so that tests can see one freed while a
@@ -151,37 +146,36 @@ public:
         return ::mixerSetControlDetails(object, details, flags);
     }
 
-    HMMIO mmioOpenA(LPSTR name, MMIOINFO* info, DWORD flags) override
+    HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, DWORD creation) override
     {
-        // Wine's MMIO_DELETE leaves the file open instead of deleting it, so that the file
-        // can then be neither deleted nor created: delete it as WinMM documents.
-        if (flags & MMIO_DELETE)
-            return reinterpret_cast<HMMIO>(static_cast<UINT_PTR>(::DeleteFileA(name)));
-        return ::mmioOpenA(name, info, flags);
+        return ::CreateFileA(name, access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
-    MMRESULT mmioClose(HMMIO file, UINT flags) override { return ::mmioClose(file, flags); }
-    LONG mmioRead(HMMIO file, HPSTR buffer, LONG count) override { return ::mmioRead(file, buffer, count); }
-    LONG mmioWrite(HMMIO file, const char* buffer, LONG count) override { return ::mmioWrite(file, buffer, count); }
-    MMRESULT mmioCreateChunk(HMMIO file, MMCKINFO* chunk, UINT flags) override
+    BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done) override
     {
-        return ::mmioCreateChunk(file, chunk, flags);
+        return ::ReadFile(file, buffer, count, done, nullptr);
     }
-    MMRESULT mmioDescend(HMMIO file, MMCKINFO* chunk, const MMCKINFO* parent, UINT flags) override
+    BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done) override
     {
-        return ::mmioDescend(file, chunk, parent, flags);
+        return ::WriteFile(file, buffer, count, done, nullptr);
     }
-    MMRESULT mmioAscend(HMMIO file, MMCKINFO* chunk, UINT flags) override { return ::mmioAscend(file, chunk, flags); }
-    LONG mmioSeek(HMMIO file, LONG offset, int origin) override { return ::mmioSeek(file, offset, origin); }
-
-    HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, DWORD disposition) override
+    BOOL SetFilePointerEx(HANDLE file, LONGLONG offset, LONGLONG* position, DWORD origin) override
     {
-        return ::CreateFileA(name, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        LARGE_INTEGER distance, moved;
+        distance.QuadPart = offset;
+        const BOOL bDone = ::SetFilePointerEx(file, distance, &moved, origin);
+        if (bDone && position)
+            *position = moved.QuadPart;
+        return bDone;
     }
-    BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written) override
+    BOOL GetFileSizeEx(HANDLE file, LONGLONG* size) override
     {
-        return ::WriteFile(file, buffer, count, written, nullptr);
+        LARGE_INTEGER got;
+        const BOOL bDone = ::GetFileSizeEx(file, &got);
+        if (bDone)
+            *size = got.QuadPart;
+        return bDone;
     }
-    BOOL CloseHandle(HANDLE file) override { return ::CloseHandle(file); }
+    BOOL CloseHandle(HANDLE handle) override { return ::CloseHandle(handle); }
     BOOL DeleteFileA(LPCSTR name) override { return ::DeleteFileA(name); }
 
     HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) override { return ::GlobalAlloc(flags, bytes); }

@@ -1,26 +1,26 @@
-// CFileHandle: an open file of the program's own, closed through the audio services when it
-// goes; move-only.
+// CFileHandle: a file of the program's own, opened and closed through the audio services, so
+// that tests can make a chosen call fail.
 #pragma once
 #include "AudioServices.h"
-#include <utility>
 
 class CFileHandle {
 public:
     CFileHandle() = default;
-    explicit CFileHandle(HANDLE hFile) : m_hFile(hFile == INVALID_HANDLE_VALUE ? nullptr : hFile) {}
-    CFileHandle(CFileHandle&& other) noexcept : m_hFile(std::exchange(other.m_hFile, nullptr)) {}
-    CFileHandle& operator=(CFileHandle&& other) noexcept
-    {
-        std::swap(m_hFile, other.m_hFile);
-        return *this;
-    }
     ~CFileHandle() { Close(); }
+    CFileHandle(const CFileHandle&) = delete;
+    CFileHandle& operator=(const CFileHandle&) = delete;
 
-    explicit operator bool() const { return m_hFile != nullptr; }
+    BOOL Open(LPCSTR pszFileName, DWORD dwAccess, DWORD dwShare, DWORD dwCreation);
+    BOOL IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
     HANDLE Get() const { return m_hFile; }
-    // FALSE when the system could not close it (what it still buffered may be lost).
-    BOOL Close() { return !m_hFile || AudioServices().CloseHandle(std::exchange(m_hFile, nullptr)); }
+    // FALSE unless all cb bytes went to the file at llOffset (-1: where the file stands).
+    BOOL WriteAt(LONGLONG llOffset, const void* pData, DWORD cb, DWORD* pcbDone = nullptr);
+    BOOL Seek(LONGLONG llOffset);
+    // What was read at llOffset, short at the end of the file; FALSE on a read error.
+    BOOL ReadAt(LONGLONG llOffset, void* pBuffer, DWORD cb, DWORD* pcbDone);
+    // FALSE when closing failed.
+    BOOL Close();
 
 private:
-    HANDLE m_hFile = nullptr;
+    HANDLE m_hFile = INVALID_HANDLE_VALUE;
 };

@@ -37,8 +37,7 @@ BOOL CMp3Output::Open(std::shared_ptr<const CMp3Encoder> pEncoder, LPCSTR pszFil
         return FALSE;
     }
     AudioServices().DeleteFileA(pszFileName);
-    CFileHandle file(AudioServices().CreateFileA(pszFileName, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS));
-    if (!file) {
+    if (!m_ForMp3_file.Open(pszFileName, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS)) {
         encoder.m_ForMp3_Proc_hCloseStream(hStream);
         strError.Format("Error creating file %s", pszFileName);
         return FALSE;
@@ -55,7 +54,6 @@ BOOL CMp3Output::Open(std::shared_ptr<const CMp3Encoder> pEncoder, LPCSTR pszFil
     }
     m_pEncoder = std::move(pEncoder);
     m_ForMp3_strFile = pszFileName;
-    m_ForMp3_file = std::move(file);
     m_ForMp3_hbeStream = hStream;
     m_ForMp3_dwStageFill = 0;
     m_bWriteFailed = FALSE;
@@ -104,9 +102,7 @@ BOOL CMp3Output::EncodeChunk(const BYTE* pSamples, DWORD nBytes, CString& strErr
 // Each chunk's bytes go to the file as they come: a short write is seen by the write that made it.
 BOOL CMp3Output::Write(DWORD cbOut, CString& strError)
 {
-    DWORD cbWritten = 0;
-    if (cbOut == 0 || (AudioServices().WriteFile(m_ForMp3_file.Get(), m_ForMp3_pOutBuf.get(), cbOut, &cbWritten) &&
-                       cbWritten == cbOut))
+    if (cbOut == 0 || m_ForMp3_file.WriteAt(-1, m_ForMp3_pOutBuf.get(), cbOut))
         return TRUE;
     return WriteFailed(strError);
 }

@@ -19,7 +19,7 @@ public:
     // no samples per chunk.
     BOOL Open(std::shared_ptr<const CMp3Encoder> pEncoder, LPCSTR pszFileName, const WAVEFORMATEX& wfx, BOOL bMono,
               DWORD dwStageSize, CString& strError);
-    BOOL IsOpen() const override { return static_cast<bool>(m_ForMp3_file); }
+    BOOL IsOpen() const override { return m_ForMp3_file.IsOpen(); }
     // Encodes whole chunks and keeps at most one waiting. An encoding error closes the output.
     BOOL Append(const BYTE* pData, DWORD cbData, CString& strError) override;
     // Encodes what is staged, flushes the encoder, closes the file and writes its tag.

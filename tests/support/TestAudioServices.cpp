@@ -95,5 +95,11 @@ FORWARD(MMRESULT, waveOutWrite, (HWAVEOUT handle, WAVEHDR* header, UINT size), (
 FORWARD(MMRESULT, waveOutPause, (HWAVEOUT handle), (handle), )
 FORWARD(MMRESULT, waveOutRestart, (HWAVEOUT handle), (handle), )
 FORWARD(MMRESULT, waveOutReset, (HWAVEOUT handle), (handle), )
-FORWARD(LONG, mmioWrite, (HMMIO file, const char* buffer, LONG count), (file, buffer, count), )
-FORWARD(LONG, mmioSeek, (HMMIO file, LONG offset, int origin), (file, offset, origin), )
+FORWARD(HANDLE, CreateFileA, (LPCSTR name, DWORD access, DWORD share, DWORD creation),
+        (name, access, share, creation), )
+FORWARD(BOOL, ReadFile, (HANDLE file, void* buffer, DWORD count, DWORD* done), (file, buffer, count, done), )
+FORWARD(BOOL, WriteFile, (HANDLE file, const void* buffer, DWORD count, DWORD* done), (file, buffer, count, done), )
+FORWARD(BOOL, SetFilePointerEx, (HANDLE file, LONGLONG offset, LONGLONG* position, DWORD origin),
+        (file, offset, position, origin), )
+FORWARD(BOOL, GetFileSizeEx, (HANDLE file, LONGLONG* size), (file, size), )
+FORWARD(BOOL, CloseHandle, (HANDLE handle), (handle), )

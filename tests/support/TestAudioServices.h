@@ -18,7 +18,7 @@ public:
     CTestAudioServices& operator=(const CTestAudioServices&) = delete;
 
     // The nth next call of `name` (1 = the very next) returns `result`, and so do the `times` - 1
-    // calls after it (every one for -1); mmioWrite and mmioSeek return it as their count or offset.
+    // calls after it (every one for -1). A file call that fails this way does nothing.
     void Fail(const std::string& name, LONG_PTR result, int nth = 1, int times = 1);
     // Calls of `name` made so far.
     int Count(const std::string& name) const;
@@ -42,8 +42,12 @@ public:
     MMRESULT waveOutPause(HWAVEOUT handle) override;
     MMRESULT waveOutRestart(HWAVEOUT handle) override;
     MMRESULT waveOutReset(HWAVEOUT handle) override;
-    LONG mmioWrite(HMMIO file, const char* buffer, LONG count) override;
-    LONG mmioSeek(HMMIO file, LONG offset, int origin) override;
+    HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, DWORD creation) override;
+    BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done) override;
+    BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done) override;
+    BOOL SetFilePointerEx(HANDLE file, LONGLONG offset, LONGLONG* position, DWORD origin) override;
+    BOOL GetFileSizeEx(HANDLE file, LONGLONG* size) override;
+    BOOL CloseHandle(HANDLE handle) override;
     HGLOBAL GlobalFree(HGLOBAL memory) override;
 
 protected:

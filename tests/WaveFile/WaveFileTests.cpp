@@ -1,0 +1,488 @@
+// The WAV unit on real files: what other programs write is read whole or refused with one
+// message, damaged headers are answered at once, the writer's bytes are exact and read back by
+// sox and by the reader, also at RIFF's 4 GiB limit and on long Chinese paths.
+#include "WaveFile.h"
+#include "support/HostTools.h"
+#include "support/TestAudioServices.h"
+#include <gtest/gtest.h>
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <set>
+
+namespace {
+
+// Real files, except that a reader which keeps on reading is cut off: a loop fails, not hangs.
+class CBoundedReads : public CTestAudioServices {
+public:
+    static constexpr int MAX_READS = 20000;
+    BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done) override
+    {
+        if (++reads > MAX_READS)
+            return *done = 0, FALSE;
+        return CTestAudioServices::ReadFile(file, buffer, count, done);
+    }
+    int reads = 0;
+};
+
+struct Reading {
+    BOOL opened;
+    std::string message, bytes;
+    WAVEFORMATEX wfx;
+    double seconds;
+    BOOL readError;
+};
+
+// Opens and reads to the end in playback-sized blocks, timed.
+Reading ReadWhole(const std::string& path)
+{
+    const auto start = std::chrono::steady_clock::now();
+    Reading got{};
+    CWaveReader reader;
+    CString strError;
+    got.opened = reader.Open(path.c_str(), strError);
+    got.message = strError.str();
+    got.wfx = reader.GetFormat();
+    BYTE block[4096];
+    for (DWORD cb = sizeof block; got.opened; cb = sizeof block) {
+        if (!reader.Read(block, &cb))
+            got.readError = TRUE;
+        if (got.readError || cb == 0)
+            break;
+        got.bytes.append(reinterpret_cast<char*>(block), cb);
+    }
+    got.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return got;
+}
+
+struct CorpusRow {
+    const char* file;
+    const char* tool;
+    const char* message;   // refused with this, or read whole when null
+    const char* reference; // whose samples it holds, when not its own as sox reads them
+};
+
+const char* const REFUSED_FORMAT = "Error reading PCM wave format record";
+const char* const REFUSED_NO_DATA = "error reading data chunk";
+const char* const REFUSED_NOT_WAVE = "Error descending into file";
+
+const CorpusRow CORPUS[] = {
+    {"sox_u8_mono.wav", "sox (odd data, pad byte)", nullptr, nullptr},
+    {"sox_u8_stereo.wav", "sox", nullptr, nullptr},
+    {"sox_s16_mono.wav", "sox", nullptr, nullptr},
+    {"sox_s16_stereo.wav", "sox", nullptr, nullptr},
+    {"sox_s24.wav", "sox (extensible, fact)", REFUSED_FORMAT, nullptr},
+    {"sox_float.wav", "sox (extensible, fact)", REFUSED_FORMAT, nullptr},
+    {"sox_6ch.wav", "sox (extensible PCM, fact)", REFUSED_FORMAT, nullptr},
+    {"sox_alaw.wav", "sox", REFUSED_FORMAT, nullptr},
+    {"ffmpeg_s16_stereo.wav", "ffmpeg (LIST/INFO before data)", nullptr, nullptr},
+    {"ffmpeg_u8_bext.wav", "ffmpeg -write_bext (bext before data)", nullptr, nullptr},
+    {"python_wave.wav", "python wave", nullptr, nullptr},
+    {"lame_decode.wav", "lame --decode", nullptr, nullptr},
+    {"mpg123_w.wav", "mpg123 -w", nullptr, nullptr},
+    {"parec_killed.wav", "parec killed (RIFF 8, data 0)", nullptr, nullptr},
+    {"lame_mp3.wav", "lame (an MP3 named .wav)", REFUSED_NOT_WAVE, nullptr},
+    {"var_sizes_ffffffff.wav", "python: RIFF, data 0xFFFFFFFF", nullptr, nullptr},
+    {"var_sizes_zero.wav", "python: RIFF, data 0", nullptr, "sox_s16_stereo"},
+    {"var_chunks_around.wav", "python: JUNK fact bext odd LIST | cue LIST", nullptr, nullptr},
+    {"var_extensible_pcm.wav", "python: PCM under the extensible tag", nullptr, nullptr},
+    {"var_truncated_data.wav", "python: cut inside a frame", nullptr, nullptr},
+    {"var_truncated_fmt.wav", "python: cut inside fmt", REFUSED_FORMAT, nullptr},
+    {"var_truncated_form.wav", "python: cut inside the RIFF header", REFUSED_NOT_WAVE, nullptr},
+    {"var_no_data.wav", "python: fmt, LIST, no data", REFUSED_NO_DATA, nullptr},
+    {"var_no_fmt.wav", "python: LIST, data, no fmt", "Error descending in wave file", nullptr},
+    {"var_list_fffffff7.wav", "python: ffmpeg's LIST size 0xFFFFFFF7", REFUSED_NO_DATA, nullptr},
+    {"var_fmt_fffffff7.wav", "python: fmt size 0xFFFFFFF7", REFUSED_NO_DATA, nullptr},
+};
+
+const double ANSWER_BOUND_S = 1.0;
+
+// The corpus, made once for the test program.
+const CHostDir& Corpus()
+{
+    static CHostDir dir;
+    static std::string out;
+    static const int status = RunHost(dir, "sh " WAV_CORPUS, &out, 60000);
+    EXPECT_EQ(0, status) << out;
+    return dir;
+}
+
+// Catches: a streamed or damaged file refused or looped over; chunks before the data or an odd
+// chunk's pad byte that lose the data; samples handed over from the wrong place, past the data
+// or cut short; a format the device cannot play let through; a read error taken for the end.
+TEST(WaveReader, ReadsWhatOtherProgramsWriteWholeAndRefusesTheRestWithOneMessage)
+{
+    const CHostDir& dir = Corpus();
+    printf("%-24s %-44s %s\n", "file", "made by", "result");
+    for (const CorpusRow& row : CORPUS) {
+        SCOPED_TRACE(row.file);
+        CBoundedReads services;
+        const Reading got = ReadWhole(dir.File(row.file));
+        EXPECT_LT(got.seconds, ANSWER_BOUND_S);
+        EXPECT_LT(services.reads, CBoundedReads::MAX_READS);
+        EXPECT_FALSE(got.readError);
+        if (row.message) {
+            EXPECT_FALSE(got.opened);
+            EXPECT_EQ(row.message, got.message);
+        } else {
+            EXPECT_TRUE(got.opened) << got.message;
+            const std::string stem = row.reference ? row.reference : std::string(row.file, strlen(row.file) - 4);
+            const std::string samples = ReadFileBytes(dir.File(stem + ".raw"));
+            EXPECT_NE(0u, samples.size());
+            EXPECT_EQ(samples.size(), got.bytes.size());
+            EXPECT_TRUE(samples == got.bytes) << "the samples differ from sox's";
+        }
+        char result[96];
+        snprintf(result, sizeof result, "read whole: %u bytes, %u ch %u bit", static_cast<unsigned>(got.bytes.size()),
+                 got.wfx.nChannels, got.wfx.wBitsPerSample);
+        if (!got.opened)
+            snprintf(result, sizeof result, "\"%s\"", got.message.c_str());
+        printf("%-24s %-44s %s\n", row.file, row.tool, result);
+    }
+    // A read error is not taken for the end of the data.
+    CTestAudioServices services;
+    CWaveReader reader;
+    CString strError;
+    ASSERT_TRUE(reader.Open(dir.File("sox_s16_stereo.wav").c_str(), strError)) << strError;
+    services.Fail("ReadFile", FALSE);
+    BYTE block[64];
+    DWORD cb = sizeof block;
+    EXPECT_FALSE(reader.Read(block, &cb));
+    EXPECT_EQ(0u, cb);
+}
+
+// The reader's file in memory: every read it makes is logged.
+class CMemoryFile : public CBoundedReads {
+public:
+    std::string bytes;
+    LONGLONG at = 0;
+    std::vector<std::pair<LONGLONG, DWORD>> log;
+
+    HANDLE CreateFileA(LPCSTR, DWORD, DWORD, DWORD) override { return at = 0, reinterpret_cast<HANDLE>(0x5A5A); }
+    BOOL ReadFile(HANDLE, void* buffer, DWORD count, DWORD* done) override
+    {
+        if (++reads > MAX_READS)
+            return *done = 0, FALSE;
+        *done = static_cast<DWORD>(std::min<LONGLONG>(count, std::max<LONGLONG>(0, bytes.size() - at)));
+        memcpy(buffer, bytes.data() + at, *done);
+        log.push_back({at, *done});
+        at += *done;
+        return TRUE;
+    }
+    BOOL SetFilePointerEx(HANDLE, LONGLONG offset, LONGLONG* position, DWORD origin) override
+    {
+        const LONGLONG to = offset + (origin == FILE_CURRENT ? at : origin == FILE_END ? bytes.size() : 0);
+        if (to < 0)
+            return FALSE;
+        at = to;
+        if (position)
+            *position = at;
+        return TRUE;
+    }
+    BOOL GetFileSizeEx(HANDLE, LONGLONG* size) override { return *size = bytes.size(), TRUE; }
+    BOOL CloseHandle(HANDLE) override { return TRUE; }
+};
+
+DWORD Dword(const std::string& bytes, size_t at)
+{
+    DWORD value = 0;
+    memcpy(&value, bytes.data() + at, std::min<size_t>(4, bytes.size() - at));
+    return value;
+}
+
+// Spoils a header as damaged and streamed files do: sizes of chunks set to 0, odd, huge or
+// pointing back at themselves, cut files, chunk ids swapped, random bytes.
+void Mutate(std::string& file, std::mt19937& random)
+{
+    static const DWORD SIZES[] = {0, 1, 3, 17, 0x7FFFFFFF, 0xFFFFFFF7, 0xFFFFFFF8, 0xFFFFFFFE, 0xFFFFFFFF};
+    static const char* const IDS[] = {"fmt ", "data", "LIST", "RIFF", "WAVE", "JUNK"};
+    std::vector<size_t> ids;
+    for (const char* id : IDS)
+        for (size_t at = file.find(id); at != std::string::npos && at < 256; at = file.find(id, at + 1))
+            ids.push_back(at);
+    const auto pick = [&](size_t n) { return n ? random() % n : 0; };
+    switch (pick(4)) {
+    case 0: {
+        const size_t at = ids.empty() ? 4 : ids[pick(ids.size())] + 4;
+        DWORD size = pick(3) ? SIZES[pick(std::size(SIZES))] : static_cast<DWORD>(random());
+        if (at + 4 <= file.size())
+            memcpy(&file[at], &size, 4);
+        break;
+    }
+    case 1:
+        file.resize(pick(file.size() + 1));
+        break;
+    case 2:
+        if (!ids.empty())
+            memcpy(&file[ids[pick(ids.size())]], IDS[pick(std::size(IDS))], 4);
+        break;
+    default:
+        for (int n = 1 + pick(8); n--;)
+            if (!file.empty())
+                file[pick(std::min<size_t>(file.size(), 200))] = static_cast<char>(random());
+    }
+}
+
+// Catches: a chunk size that loops the walk, reads past the end of the file, samples handed over
+// from outside the data chunk or more than its size says, a message outside the five.
+TEST(WaveReader, AnswersEverySpoiledHeaderAtOnceAndHandsOverOnlyItsData)
+{
+    const CHostDir& dir = Corpus();
+    std::vector<std::string> corpus;
+    for (const CorpusRow& row : CORPUS)
+        corpus.push_back(ReadFileBytes(dir.File(row.file)).substr(0, 8192));
+    const std::set<std::string> messages = {REFUSED_NOT_WAVE, "Error descending in wave file", REFUSED_FORMAT,
+                                            REFUSED_NO_DATA};
+    std::mt19937 random(20261209);
+    const int RUNS = 100000;
+    double slowest = 0;
+    int opened = 0;
+    CMemoryFile file;
+    for (int run = 0; run < RUNS; ++run) {
+        file.bytes = corpus[random() % corpus.size()];
+        for (int n = 1 + random() % 3; n--;)
+            Mutate(file.bytes, random);
+        file.reads = 0;
+        file.log.clear();
+        const auto start = std::chrono::steady_clock::now();
+        CWaveReader reader;
+        CString strError;
+        const BOOL bOpened = reader.Open("fuzz.wav", strError);
+        const size_t opening = file.log.size();
+        std::string handed;
+        BYTE block[1000];
+        for (DWORD cb = sizeof block; bOpened && reader.Read(block, &cb) && cb && handed.size() <= file.bytes.size();
+             cb = sizeof block)
+            handed.append(reinterpret_cast<char*>(block), cb);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        slowest = std::max(slowest, seconds);
+        opened += bOpened;
+        const std::string what = "run " + std::to_string(run) + " (" + std::to_string(file.bytes.size()) + " bytes)";
+        ASSERT_LT(seconds, ANSWER_BOUND_S) << what;
+        ASSERT_LT(file.reads, CBoundedReads::MAX_READS) << what;
+        if (!bOpened) {
+            ASSERT_EQ(1u, messages.count(strError.str())) << what << ": " << strError.str();
+            continue;
+        }
+        if (handed.empty())
+            continue;
+        // What was handed over lies in one run from the start of a data chunk.
+        const LONGLONG data = file.log[opening].first;
+        ASSERT_GE(data, 20) << what;
+        ASSERT_EQ("data", file.bytes.substr(data - 8, 4)) << what;
+        const DWORD size = Dword(file.bytes, data - 4);
+        ASSERT_LE(static_cast<LONGLONG>(handed.size()), static_cast<LONGLONG>(file.bytes.size()) - data) << what;
+        if (size != 0 && size != 0xFFFFFFFF) {
+            ASSERT_LE(handed.size(), size) << what;
+        }
+        ASSERT_TRUE(file.bytes.compare(data, handed.size(), handed) == 0) << what;
+    }
+    printf("%d spoiled headers, %d opened, slowest answer %.3f ms\n", RUNS, opened, slowest * 1000);
+}
+
+std::string Le(DWORD value, int bytes)
+{
+    return std::string(reinterpret_cast<const char*>(&value), bytes);
+}
+
+// The header as we write it, field by field.
+std::string Header(WORD channels, DWORD rate, WORD bits, DWORD data)
+{
+    const WORD align = channels * bits / 8;
+    return "RIFF" + Le(38 + data + data % 2, 4) + "WAVEfmt " + Le(18, 4) + Le(WAVE_FORMAT_PCM, 2) + Le(channels, 2) +
+           Le(rate, 4) + Le(rate * align, 4) + Le(align, 2) + Le(bits, 2) + Le(0, 2) + "data" + Le(data, 4);
+}
+
+WAVEFORMATEX Format(WORD channels, DWORD rate, WORD bits)
+{
+    const WORD align = channels * bits / 8;
+    return WAVEFORMATEX{WAVE_FORMAT_PCM, channels, rate, rate * align, align, bits, 0};
+}
+
+// Folders named in Chinese, made on disk, for a file named `name` at a path of `length` bytes.
+std::string ChineseFolders(std::string path, const std::string& name, size_t length)
+{
+    const std::string folder = "\\录音文件籠中歌曲";
+    while (path.size() + 2 * folder.size() + name.size() < length)
+        CreateDirectoryA((path += folder).c_str(), nullptr);
+    path += folder + std::string(length - path.size() - folder.size() - name.size(), 'x');
+    CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+}
+
+// A scratch folder that takes its subfolders with it.
+struct CTreeDir : CHostDir {
+    ~CTreeDir() { RunHost(*this, "rm -rf -- */"); }
+};
+
+struct WriterRow {
+    WORD channels, bits;
+    DWORD rate;
+    std::vector<DWORD> blocks;
+    size_t pathLength; // put the file at a Chinese path this long, or beside the test
+};
+
+const WriterRow WRITES[] = {
+    {1, 8, 11025, {1001}, 0},
+    {2, 8, 22050, {7, 993, 1000}, 0},
+    {1, 16, 22050, {4410, 2, 0, 9000}, 0},
+    {2, 16, 44100, {3, 17641, 4}, 0},
+    {1, 8, 22050, {3, 30000}, MAX_PATH - 1},
+};
+
+// Catches: a header field wrong or the 16-byte format chunk, a missing pad byte or one counted in
+// the data size, sizes from a wrong count, bytes lost between blocks, and (on the long Chinese
+// path) a file name cut to mmio's 128 bytes.
+TEST(WaveWriter, WritesTheLayoutByteForByteAndSoxAndTheReaderReadItBack)
+{
+    for (const WriterRow& row : WRITES) {
+        CTreeDir dir;
+        const std::string name = "\\籠罩提示音.wav";
+        const std::string path =
+            (row.pathLength ? ChineseFolders(dir.WindowsPath(), name, row.pathLength) : dir.WindowsPath()) + name;
+        SCOPED_TRACE(path + " (" + std::to_string(path.size()) + " bytes)");
+        if (row.pathLength) {
+            ASSERT_EQ(row.pathLength, path.size());
+        }
+        std::string samples;
+        std::mt19937 random(row.rate + row.bits);
+        {
+            CWaveWriter writer;
+            ASSERT_TRUE(writer.Open(path.c_str(), Format(row.channels, row.rate, row.bits)));
+            for (DWORD cb : row.blocks) {
+                std::string block(cb, '\0');
+                for (char& c : block)
+                    c = static_cast<char>(random());
+                CString strError;
+                EXPECT_TRUE(writer.Append(reinterpret_cast<const BYTE*>(block.data()), cb, strError)) << strError;
+                samples += block;
+            }
+            CString strError;
+            EXPECT_TRUE(writer.Finish(strError)) << strError;
+        }
+        const DWORD data = static_cast<DWORD>(samples.size());
+        const std::string expected = Header(row.channels, row.rate, row.bits, data) + samples + std::string(data % 2, '\0');
+        const std::string written = ReadFileBytes(path);
+        EXPECT_EQ(expected.size(), written.size());
+        EXPECT_EQ(expected.substr(0, 46), written.substr(0, 46)) << "the header";
+        EXPECT_TRUE(expected == written);
+
+        ASSERT_TRUE(CopyFileA(path.c_str(), dir.File("rt.wav").c_str(), FALSE));
+        std::string out;
+        EXPECT_EQ(0, RunHost(dir, row.bits == 8 ? "sox rt.wav -t raw -e unsigned-integer -b 8 rt.raw"
+                                               : "sox rt.wav -t raw -e signed-integer -b 16 rt.raw", &out)) << out;
+        EXPECT_TRUE(samples == ReadFileBytes(dir.File("rt.raw"))) << "sox reads other samples";
+
+        const Reading back = ReadWhole(path);
+        EXPECT_TRUE(back.opened) << back.message;
+        EXPECT_EQ(samples.size(), back.bytes.size());
+        EXPECT_TRUE(samples == back.bytes) << "the reader hands over other samples";
+    }
+}
+
+// Big blocks move the file pointer instead of being written (their last byte is), so the file
+// reaches its real size, holes and all, without 4 GiB of writes.
+class CSparseWrites : public CTestAudioServices {
+public:
+    BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done) override
+    {
+        if (count < (1u << 20))
+            return CTestAudioServices::WriteFile(file, buffer, count, done);
+        const BYTE last = 0;
+        DWORD one = 0;
+        *done = CWinmmServices::SetFilePointerEx(file, count - 1, nullptr, FILE_CURRENT) &&
+                        CWinmmServices::WriteFile(file, &last, 1, &one) && one == 1
+                    ? count
+                    : 0;
+        return *done == count;
+    }
+};
+
+// Catches: sizes that wrap past 4 GiB (a file that claims a few bytes), the block that would
+// pass the limit dropped whole or cut inside a frame, the limit said as a plain write failure
+// or more than once, a file not finished at the limit, a name cut inside a character.
+TEST(WaveWriter, AtTheRiffLimitWritesWhatFitsFinishesTheFileAndSaysHowLongItIs)
+{
+    CHostDir dir;
+    const std::string path = dir.File("籠罩提示音.wav");
+    CSparseWrites services;
+    const DWORD BLOCK = 256u << 20;
+    const BYTE* pBlock = static_cast<const BYTE*>(VirtualAlloc(nullptr, BLOCK, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(nullptr, pBlock);
+    CWaveWriter writer;
+    ASSERT_TRUE(writer.Open(path.c_str(), Format(2, 22050, 16)));
+    CString strError;
+    int appended = 0;
+    while (appended < 20 && writer.Append(pBlock, BLOCK, strError))
+        ++appended;
+    EXPECT_EQ(15, appended);
+    EXPECT_EQ(std::string("籠罩提示音.wav reached the WAV limit of 4 GB: it holds 13:31:35 of sound"), strError.str());
+    CString strLater;
+    EXPECT_FALSE(writer.Append(pBlock, 4, strLater));
+    EXPECT_TRUE(writer.Finish(strLater));
+    EXPECT_EQ("", strLater.str()) << "said again";
+    VirtualFree(const_cast<BYTE*>(pBlock), 0, MEM_RELEASE);
+
+    const ULONGLONG MAX_DATA = 0xFFFFFFD8; // whole stereo frames, the RIFF size still in 32 bits
+    WIN32_FILE_ATTRIBUTE_DATA attributes;
+    ASSERT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &attributes));
+    EXPECT_EQ(46 + MAX_DATA, (static_cast<ULONGLONG>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow);
+    std::string header(46, '\0');
+    std::ifstream(path, std::ios::binary).read(&header[0], 46);
+    EXPECT_EQ(Header(2, 22050, 16, static_cast<DWORD>(MAX_DATA)), header);
+    std::string out;
+    EXPECT_EQ(0, RunHost(dir, "soxi -d *.wav", &out));
+    EXPECT_EQ(0u, out.find("13:31:35.7")) << out;
+    CWaveReader reader;
+    EXPECT_TRUE(reader.Open(path.c_str(), strError)) << strError;
+}
+
+struct WriteFailure {
+    const char* call;
+    int nth;
+    DWORD kept; // the bytes the file holds in the end
+};
+
+// Open writes the header (a seek, a write, a seek); blocks of 4410 bytes are single writes; the
+// sizes are rewritten after the third block (a seek, a write, a seek).
+const WriteFailure WRITE_FAILURES[] = {
+    {"WriteFile", 4, 2 * 4410},
+    {"SetFilePointerEx", 3, 3 * 4410},
+    {"SetFilePointerEx", 4, 3 * 4410},
+};
+
+// Catches: a failure said twice or not at all, blocks appended after it, sizes that claim what
+// the failed step lost.
+TEST(WaveWriter, AFailedWriteIsSaidOnceAndLeavesSizesThatMatchTheBytes)
+{
+    for (const WriteFailure& row : WRITE_FAILURES) {
+        SCOPED_TRACE(std::string(row.call) + " #" + std::to_string(row.nth));
+        CHostDir dir;
+        const std::string path = dir.File("test.wav");
+        CTestAudioServices services;
+        services.Fail(row.call, FALSE, row.nth);
+        const std::string block(4410, 'k');
+        std::vector<std::string> said;
+        {
+            CWaveWriter writer;
+            ASSERT_TRUE(writer.Open(path.c_str(), Format(1, 22050, 16)));
+            for (int n = 0; n < 6; ++n) {
+                CString strError;
+                writer.Append(reinterpret_cast<const BYTE*>(block.data()), 4410, strError);
+                if (!strError.IsEmpty())
+                    said.push_back(strError.str());
+            }
+            CString strError;
+            EXPECT_FALSE(writer.Finish(strError));
+            if (!strError.IsEmpty())
+                said.push_back(strError.str());
+        }
+        EXPECT_EQ(std::vector<std::string>{"Write file failed"}, said);
+        const std::string written = ReadFileBytes(path);
+        EXPECT_EQ(Header(1, 22050, 16, row.kept), written.substr(0, 46));
+        EXPECT_EQ(46 + row.kept, written.size());
+        EXPECT_TRUE(std::string(row.kept, 'k') == written.substr(46)) << "other samples";
+    }
+}
+
+} // namespace
