@@ -6,6 +6,9 @@
 #include "support/MixerModel.h"
 #include "support/Sinks.h"
 #include <gtest/gtest.h>
+#include <atomic>
+#include <functional>
+#include <thread>
 
 namespace {
 
@@ -153,9 +156,19 @@ TEST_F(DialogTest, ControlsOutputsAndCloseFollowTheDevice)
 }
 
 // Catches sliders in other units than the mixer's, a radio or slider release that sets or
-// records the wrong line, keyboard moves that reach the mixer, and the wrong device's mixer.
+// records the wrong line, keyboard moves that reach the mixer, the wrong device's mixer, and a
+// volume the mixer cannot report set at start-up to what the slider shows (the user's level
+// changed behind their back).
 TEST_F(DialogTest, SlidersAndRadiosDriveTheChosenDevicesMixer)
 {
+    mixer.valuesUnreadable = true;
+    CKorvalinDlg unreported;
+    ASSERT_TRUE(unreported.Create());
+    EXPECT_EQ(60000, unreported.SendDlgItemMessage(IDC_SLIDER_MIC, TBM_GETPOS));
+    unreported.DestroyWindow();
+    mixer.valuesUnreadable = false;
+    EXPECT_EQ(30000u, Volume(0, 1)) << "a volume nobody could read was set";
+
     EXPECT_EQ(1000, dlg.SendDlgItemMessage(IDC_SLIDER_MIC, TBM_GETRANGEMIN));
     EXPECT_EQ(60000, dlg.SendDlgItemMessage(IDC_SLIDER_LINEIN, TBM_GETRANGEMAX));
     EXPECT_EQ(20000, dlg.SendDlgItemMessage(IDC_SLIDER_LINEIN, TBM_GETPOS));
@@ -180,6 +193,83 @@ TEST_F(DialogTest, SlidersAndRadiosDriveTheChosenDevicesMixer)
     Click(IDC_MICROPHONE);
     EXPECT_EQ(60000u, Volume(1, 1)) << "the chosen device's microphone";
     EXPECT_NE(60000u, Volume(0, 1));
+}
+
+// The box a user sees, up until `answerWhen` holds (checked from another thread): the device's
+// messages go on arriving in its modal loop meanwhile.
+class CRealMessageBoxes {
+public:
+    CRealMessageBoxes(HWND dialog, std::function<bool()> answerWhen) : m_answerWhen(std::move(answerWhen))
+    {
+        m_previous = AfxSetMessageBoxSink([this, dialog](HWND owner, const char* text, const char* caption, UINT type) {
+            texts.push_back(text);
+            maxDepth = std::max(maxDepth, ++m_depth);
+            std::thread answer([this, dialog, thread = GetCurrentThreadId()] {
+                std::pair<HWND, HWND> box{dialog, nullptr}; // the dialog, and the box found
+                PumpUntil([&] {
+                    EnumThreadWindows(thread, [](HWND hwnd, LPARAM found) {
+                        auto& box = *reinterpret_cast<std::pair<HWND, HWND>*>(found);
+                        char name[16] = "";
+                        GetClassNameA(hwnd, name, sizeof name);
+                        if (hwnd != box.first && IsWindowVisible(hwnd) && !strcmp(name, "#32770"))
+                            box.second = hwnd;
+                        return TRUE;
+                    }, reinterpret_cast<LPARAM>(&box));
+                    return box.second && m_answerWhen();
+                }, 10000);
+                PostMessageA(box.second, WM_COMMAND, IDOK, 0);
+            });
+            const int result = ::MessageBoxA(owner, text, caption, type);
+            answer.join();
+            --m_depth;
+            return result;
+        });
+    }
+    ~CRealMessageBoxes() { AfxSetMessageBoxSink(m_previous); }
+    Strings texts;
+    int maxDepth = 0;
+
+private:
+    std::function<bool()> m_answerWhen;
+    MessageBoxSink m_previous;
+    int m_depth = 0;
+};
+
+DWORD FileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
+}
+
+// Catches: a box raised by a device message shown inside that message's handling, where the
+// device's later messages run under the box's loop (blocks then reach the MP3 out of order), or
+// inside another box; a failed close of the MP3 file, which loses what the system still held
+// of it, not said.
+TEST_F(DialogTest, ABoxFromTheDeviceShowsAloneWhileTheRecordingGoesOnUnderIt)
+{
+    ASSERT_EQ(0, RunHost(dir, "sox -n -r 44100 -c 2 -b 16 tone.wav synth 60 sine 440 sine 660 gain -6 && "
+                              "(paplay --latency-msec=500 -d korvalin_out tone.wav & echo $! >player.pid)"));
+    const std::string mp3 = dir.File("test.mp3");
+    std::atomic<DWORD> mp3AtBox{0};
+    std::atomic<bool> finishing{false};
+    // Answered once the MP3 has grown under the box, or at once when nothing records any more.
+    CRealMessageBoxes real(dlg.m_hWnd, [&] { return finishing || FileSize(mp3) > mp3AtBox + 32768; });
+    Click(IDC_STEREO);
+    mixer.Fail("WriteFile test.wav", FALSE, 40);
+    Click(IDC_RECORD);
+    ASSERT_TRUE(PumpUntil([&] { return !real.texts.empty(); }, 10000)) << "the failed write was not said";
+    mp3AtBox = FileSize(mp3);
+    PumpUntil([&] { return FileSize(mp3) > mp3AtBox + 40000; }, 10000);
+    mixer.Fail("CloseHandle", FALSE);
+    finishing = true;
+    Check(IDC_MP3, false);
+    Click(IDC_STOP);
+    ASSERT_TRUE(WaitForIdle());
+    RunHost(dir, "kill $(cat player.pid)");
+    EXPECT_EQ((Strings{"Write file failed", "Output file write error"}), real.texts);
+    EXPECT_EQ(1, real.maxDepth);
+    std::string report;
+    EXPECT_EQ(0, RunHost(dir, std::string("python3 ") + CHECK_AUDIO + " test.mp3 2 440,660 --partial", &report)) << report;
 }
 
 } // namespace

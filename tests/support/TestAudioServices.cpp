@@ -1,4 +1,5 @@
 #include "support/TestAudioServices.h"
+#include <cstring>
 
 CTestAudioServices::CTestAudioServices() : m_pPrevious(SetAudioServices(this)) {}
 
@@ -96,9 +97,17 @@ FORWARD(MMRESULT, waveOutPause, (HWAVEOUT handle), (handle), )
 FORWARD(MMRESULT, waveOutRestart, (HWAVEOUT handle), (handle), )
 FORWARD(MMRESULT, waveOutReset, (HWAVEOUT handle), (handle), )
 FORWARD(HANDLE, CreateFileA, (LPCSTR name, DWORD access, DWORD share, DWORD creation),
-        (name, access, share, creation), )
+        (name, access, share, creation), m_fileNames[result] = strrchr(name, '\\') ? strrchr(name, '\\') + 1 : name)
 FORWARD(BOOL, ReadFile, (HANDLE file, void* buffer, DWORD count, DWORD* done), (file, buffer, count, done), )
-FORWARD(BOOL, WriteFile, (HANDLE file, const void* buffer, DWORD count, DWORD* done), (file, buffer, count, done), )
+// Also as "WriteFile NAME", for the writes to one file.
+BOOL CTestAudioServices::WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done)
+{
+    LONG_PTR scripted;
+    const bool any = Failing("WriteFile", &scripted);
+    if (Failing(("WriteFile " + m_fileNames[file]).c_str(), &scripted) || any)
+        return static_cast<BOOL>(scripted);
+    return CWinmmServices::WriteFile(file, buffer, count, done);
+}
 FORWARD(BOOL, SetFilePointerEx, (HANDLE file, LONGLONG offset, LONGLONG* position, DWORD origin),
         (file, offset, position, origin), )
 FORWARD(BOOL, GetFileSizeEx, (HANDLE file, LONGLONG* size), (file, size), )

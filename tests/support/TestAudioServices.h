@@ -18,7 +18,8 @@ public:
     CTestAudioServices& operator=(const CTestAudioServices&) = delete;
 
     // The nth next call of `name` (1 = the very next) returns `result`, and so do the `times` - 1
-    // calls after it (every one for -1). A file call that fails this way does nothing.
+    // calls after it (every one for -1). A file call that fails this way does nothing; "WriteFile
+    // NAME" names the writes to one file.
     void Fail(const std::string& name, LONG_PTR result, int nth = 1, int times = 1);
     // Calls of `name` made so far.
     int Count(const std::string& name) const;
@@ -67,5 +68,6 @@ private:
     std::map<std::string, std::vector<CFailure>, std::less<>> m_failures;
     std::map<std::string, int, std::less<>> m_counts;
     std::multimap<const void*, const void*> m_held;
+    std::map<HANDLE, std::string> m_fileNames;
     CAudioServices* m_pPrevious;
 };

@@ -111,8 +111,8 @@ def judge(samples, channels, a, underruns):
                 print(f"{a.file}: channel {ch} at {at:.2f} s {what} at the source ({why})")
             return logged(at) or w in garbled
 
-        # A cut-off MP3 has no tag to take the encoder's delay off its start.
-        for w in range(2 if a.partial else 0, len(parts)):
+        # A cut-off MP3 has no tag to take the encoder's delay off its start, nor its padding off its end.
+        for w in range(2 if a.partial else 0, len(parts) - (1 if a.partial else 0)):
             part, at = parts[w], (first + w * size) / a.rate
             silent = silent_run(part)
             shares, phases = fits[w]
