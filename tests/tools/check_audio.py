@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # check_audio.py FILE CHANNELS TONES [options]: reads FILE as a player would (sox, mpg123) and
 # judges each 50 ms window: each channel holds its tones (comma between channels, + within one,
-# 0 for none) at an unbroken phase, so a block lost, doubled or zeroed anywhere fails. A silent
+# 0 for silence) at an unbroken phase, so a block lost, doubled or zeroed anywhere fails. A silent
 # or skipping window passes only when the player logged an underrun, the monitor went silent or
 # skipped, or Wine's own trace says it lost sound then (--underruns LOG, with --started or
 # --ended TIME: the Unix time of the file's first sample or of its last), or, heard on the
@@ -11,7 +11,8 @@
 #   --seconds MIN MAX  a length between MIN and MAX seconds
 #   --rate R           samples per second (22050 unless given)
 #   --sizes            the WAV's RIFF and data sizes match its bytes
-#   --heard SECONDS    a recording of the sink's monitor: the first tone heard for SECONDS, no hole
+#   --heard MIN [MAX]  a recording of the sink's monitor: the first tone heard for MIN to MAX
+#                      seconds, no hole
 # An MP3 must be Layer III, CBR 128 kbit/s, with frame sync first and an Info/Xing tag
 # (--partial: a stream cut off by a killed program or a full disk, whose tag was never written).
 import argparse, array, math, os, re, struct, subprocess, sys, tempfile
@@ -136,8 +137,11 @@ def judge(samples, channels, a, underruns):
             holes = [round(first / a.rate + w * 0.05, 2) for w in range(toned[0], toned[-1])
                      if w not in toned and not broken_at_source(w, "silent")] if toned else []
             span = (present[-1] - present[0] + 1) * 0.05 if present else 0
-            if holes or span < a.heard:  # the player's own start and end are not the recorder's
+            # The player's own start and end are not the recorder's; past the end is stale sound.
+            if holes or not a.heard[0] <= span <= (a.heard[1:] or [1e9])[0]:
                 errors.append(f"channel {ch}: {freqs[0]} Hz heard for {span:.2f} s, holes at {holes[:5]} s")
+        elif wanted == "0" and max(map(abs, x), default=0) > 300:
+            errors.append(f"channel {ch}: not silent, peaks at {max(map(abs, x))}")
     return errors
 
 
@@ -145,10 +149,11 @@ def main():
     ap = argparse.ArgumentParser()
     for name, kind in (("file", str), ("channels", int), ("tones", str)):
         ap.add_argument(name, type=kind)
-    for name, kind in (("--frames", str), ("--rate", int), ("--heard", float), ("--underruns", str), ("--started", float),
+    for name, kind in (("--frames", str), ("--rate", int), ("--underruns", str), ("--started", float),
                        ("--ended", float)):
         ap.add_argument(name, type=kind)
     ap.add_argument("--seconds", nargs=2, type=float)
+    ap.add_argument("--heard", nargs="+", type=float)
     ap.add_argument("--sizes", action="store_true")
     ap.add_argument("--partial", action="store_true")
     a = ap.parse_args()
