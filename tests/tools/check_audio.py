@@ -64,16 +64,17 @@ def phase_jump(now, before):  # the largest change of phase between two windows,
     return max(abs((p - q + math.pi) % (2 * math.pi) - math.pi) for p, q in zip(now, before)) if now and before else 0
 
 
-def heard_on_monitor(fits, energies):
+def heard_on_monitor(parts, fits, energies):
     # Heard on the sink's monitor, the test player's tone (every tone after the first) is the
-    # reference: a window where it loses level or phase was broken by the server on its way to
-    # the monitor, whatever the program played. A program that skips or runs dry leaves it whole.
+    # reference: a window where it loses level or phase, or falls silent for a moment, was broken
+    # by the server on its way to the monitor, whatever the program played. A program that skips
+    # or runs dry leaves it whole.
     # Returns those windows, and the level the first tone (the program's) has while it plays.
     levels = [[share * energy for share in shares] for (shares, _), energy in zip(fits, energies)]
     median = lambda values: sorted(values)[len(values) // 2] if values else 1.0
     typical, garbled, last = median([sum(level[1:]) for level in levels]), set(), None
-    for w, (level, (_, phases)) in enumerate(zip(levels, fits)):
-        whole = 0.8 < sum(level[1:]) / typical < 1.25
+    for w, (part, level, (_, phases)) in enumerate(zip(parts, levels, fits)):
+        whole = 0.8 < sum(level[1:]) / typical < 1.25 and not silent_run(part)
         if not whole or phase_jump(phases[1:], last) > 0.3:
             garbled.add(w)
         last = phases[1:] if whole else last
@@ -103,7 +104,7 @@ def judge(samples, channels, a, underruns):
         parts = [x[s:s + size] for s in range(first, len(x) - size + 1, size)] if wanted != "0" else []
         fits = [fit(part, first + w * size, freqs, a.rate) for w, part in enumerate(parts)]
         energies = [sum(v * v for v in part) for part in parts]
-        garbled, playing = heard_on_monitor(fits, energies) if a.heard is not None else (set(), 0)
+        garbled, playing = heard_on_monitor(parts, fits, energies) if a.heard is not None else (set(), 0)
 
         def broken_at_source(w, what):  # names a window the source broke, the recorder excused
             at = (first + w * size) / a.rate
