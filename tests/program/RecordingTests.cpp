@@ -321,7 +321,7 @@ TEST_F(Recording, TheChosenDeviceIsRecordedAndAVanishedOneSaysSo)
     ASSERT_TRUE(m_program.Start());
     ASSERT_TRUE(m_program.Choose(IDC_DEVICE, "KorvalinMute")) << "the silent input is not listed";
     m_program.Click(IDC_STEREO);
-    Expect(Outputs("test", 2, "0,0", Record(1500)));
+    Expect(Outputs("test", 2, "silence,silence", Record(1500)));
     ASSERT_EQ(0, RunHost(CHostDir(), "pactl unload-module $(cat " + g_hostRoot + "/mute.module)"));
     m_program.Click(IDC_RECORD);
     std::vector<std::string> boxes = m_program.DismissBoxes(3000);

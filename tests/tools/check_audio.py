@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # check_audio.py FILE CHANNELS TONES [options]: reads FILE as a player would (sox, mpg123) and
 # judges each 50 ms window: each channel holds its tones (comma between channels, + within one,
-# 0 for silence) at an unbroken phase, so a block lost, doubled or zeroed anywhere fails. A silent
+# 0 for none judged, "silence" for none there) at an unbroken phase, so a block lost, doubled or zeroed anywhere fails. A silent
 # or skipping window passes only when the player logged an underrun, the monitor went silent or
 # skipped, or Wine's own trace says it lost sound then (--underruns LOG, with --started or
 # --ended TIME: the Unix time of the file's first sample or of its last), or, heard on the
@@ -87,6 +87,7 @@ def judge(samples, channels, a, underruns):
     near = 0.1 if a.ended else 0.5
     logged = lambda at: any(abs(u - a.started - at) < near for u in underruns)
     for ch, wanted in enumerate(a.tones.split(",")):
+        hushed, wanted = wanted == "silence", "0" if wanted == "silence" else wanted
         freqs, x, last, toned, present = [float(f) for f in wanted.split("+")], samples[ch::channels], None, [], []
         # A capture stream may open with a few ms of silence before its first sound (PipeWire's
         # always does): windows are counted from that sound when it comes within 0.1 s.
@@ -141,7 +142,7 @@ def judge(samples, channels, a, underruns):
             # The player's own start and end are not the recorder's; past the end is stale sound.
             if holes or not a.heard[0] <= span <= (a.heard[1:] or [1e9])[0]:
                 errors.append(f"channel {ch}: {freqs[0]} Hz heard for {span:.2f} s, holes at {holes[:5]} s")
-        elif wanted == "0" and max(map(abs, x), default=0) > 300:
+        elif hushed and max(map(abs, x), default=0) > 300:
             errors.append(f"channel {ch}: not silent, peaks at {max(map(abs, x))}")
     return errors
 
