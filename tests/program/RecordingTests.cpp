@@ -22,7 +22,8 @@ struct Clicks { double record, recorded, stop, stopped; };
 // The length a recording must have: the time between the Record and the Stop click, within 0.1 s.
 std::string Length(const Clicks& at)
 {
-    return " --seconds " + std::to_string(at.stop - at.recorded - 0.1) + " " + std::to_string(at.stopped - at.record + 0.1) +
+    return " --seconds " + std::to_string(at.stop - at.recorded - 0.1) + " " +
+           std::to_string(at.stopped - at.record + 0.1) +
            " --started " + std::to_string(at.record);
 }
 
@@ -85,13 +86,15 @@ protected:
 
     // Plays `file` of `folder` to its end while the sink's monitor is recorded into this case's
     // `heard`, then runs `then`: the line `heard` must pass, the played 1000 Hz heard for `seconds`
-    // ("MIN [MAX]") beside the test's tone. A box fails the playback.
+    // ("MIN [MAX]") beside the test's tone. A box fails the playback. Its short latency keeps
+    // the heard file's clock exact, and the sink's buffers short while it records.
     std::string PlayHeard(const std::string& folder, const std::string& file, const std::string& heard,
                           const std::string& seconds, const std::function<void()>& then = nullptr)
     {
         const std::string dir = g_hostRoot + "/" + CaseName();
         EXPECT_EQ(0, RunHost(CHostDir(), "mkdir -p " + dir + " && (parec -d korvalin_out.monitor --latency-msec=10 "
-                                         "--file-format=wav " + dir + "/" + heard + " & echo $! >" + dir + "/parec.pid)"));
+                                         "--file-format=wav " + dir + "/" + heard + " & echo $! >" + dir +
+                                         "/parec.pid)"));
         EXPECT_TRUE(m_program.Open(folder, file));
         EXPECT_EQ(std::vector<std::string>{}, m_program.DismissBoxes(1000)) << file;
         EXPECT_TRUE(m_program.WaitUntilEnabled(IDC_RECORD, true, 8000)) << file << ": the playback did not end";
@@ -102,7 +105,8 @@ protected:
         std::string until;
         RunHost(CHostDir(), "sleep 0.5; p=$(cat " + dir + "/parec.pid); date +%s.%N; kill $p; "
                             "while kill -0 $p 2>/dev/null; do sleep 0.05; done", &until);
-        return heard + " 2 1000+440,1000+660 --rate 44100 --heard " + seconds + " --ended " + until.substr(0, until.find('\n')) + "\n";
+        return heard + " 2 1000+440,1000+660 --rate 44100 --heard " + seconds + " --ended " +
+               until.substr(0, until.find('\n')) + "\n";
     }
 
     // Whether each band of the view shows its own channel of the 8-bit file playing: a trace
