@@ -2,6 +2,7 @@
 #include "res/resource.h"
 #include "support/HostTools.h"
 #include <tlhelp32.h>
+#include <set>
 #include <vector>
 
 namespace {
@@ -49,6 +50,25 @@ void EndLeftoverInstances()
     CloseHandle(snapshot);
 }
 
+// Every colour of one of the skin's images, as the screen shows it.
+std::set<COLORREF> SkinColours(const char* image)
+{
+    std::string path = InstallFolder() + "\\skin\\orvane\\" + image;
+    HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    std::vector<COLORREF> pixels = BitmapPixels(bitmap);
+    DeleteObject(bitmap);
+    return std::set<COLORREF>(pixels.begin(), pixels.end());
+}
+
+// The share of `pixels` whose colour is one of `colours`.
+double ShareOf(const std::vector<COLORREF>& pixels, const std::set<COLORREF>& colours)
+{
+    size_t n = 0;
+    for (COLORREF pixel : pixels)
+        n += colours.count(pixel);
+    return pixels.empty() ? 0 : static_cast<double>(n) / pixels.size();
+}
+
 } // namespace
 
 CProgramDriver::~CProgramDriver()
@@ -90,10 +110,10 @@ bool CProgramDriver::WaitForExit(DWORD timeoutMs, DWORD* exitCode) const
     return true;
 }
 
-bool CProgramDriver::Responds() const
+bool CProgramDriver::Responds(DWORD timeoutMs) const
 {
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(m_hDialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &result) != 0;
+    return SendMessageTimeoutA(m_hDialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
 }
 
 std::string CProgramDriver::ControlText(int id) const
@@ -220,3 +240,29 @@ std::vector<COLORREF> CProgramDriver::Pixels(int id, RECT* where) const
         *where = rc;
     return pixels;
 }
+
+std::string SkinMissing(const CProgramDriver& program)
+{
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    std::string missing = GetWindowRgn(program.MainDialog(), region) == ERROR ? "the frame has no region; "
+                          : PtInRegion(region, 0, 0) ? "the caption's corner is not cut away; " : "";
+    DeleteObject(region);
+    const std::set<COLORREF> top = SkinColours("top.bmp"), button = SkinColours("button.bmp");
+    double captionShare = 0, buttonShare = 0;
+    // Polled: the window may show before it has painted.
+    PumpUntil([&] {
+        RECT rc;
+        std::vector<COLORREF> window = program.Pixels(0, &rc), caption;
+        const int width = rc.right - rc.left;
+        // A band of the caption right of the title and left of the close button.
+        for (int y = 2; y < 20; ++y)
+            caption.insert(caption.end(), window.begin() + y * width + width / 2,
+                           window.begin() + y * width + width - 60);
+        captionShare = ShareOf(caption, top);
+        buttonShare = ShareOf(program.Pixels(IDC_PLAY), button);
+        return captionShare > 0.95 && buttonShare > 0.7;
+    });
+    return missing + (captionShare > 0.95 ? "" : "the caption is not drawn from the skin; ") +
+           (buttonShare > 0.7 ? "" : "Play is not a skinned button");
+}
+

@@ -32,8 +32,8 @@ public:
     HWND WaitForOwnedWindow(const char* caption, DWORD timeoutMs = 5000) const;
     // Whether the process ended within timeoutMs; its exit code then in *exitCode.
     bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
-    // Whether the dialog still answers messages.
-    bool Responds() const;
+    // Whether the dialog answers a message within timeoutMs.
+    bool Responds(DWORD timeoutMs = 3000) const;
     std::string ControlText(int id) const;
 
     // A click on a control, handled by the time this returns (or after a modal box opened).
@@ -59,3 +59,7 @@ private:
     PROCESS_INFORMATION m_process{};
     HWND m_hDialog = nullptr;
 };
+
+// The skin as a user sees it: the frame has a region with the caption's corner cut away, and
+// the caption and Play are drawn from the skin's images. What is missing of it, or nothing.
+std::string SkinMissing(const CProgramDriver& program);

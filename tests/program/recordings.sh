@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# A sound server of its own (one case kills it) with two null sinks: korvalin_out plays 440 Hz
-# left and 660 Hz right, korvalin_other 1000 Hz, each from a player that keeps half a second
-# buffered and logs any underrun (the source's silence, not the recorder's). recording_tests.exe
+# A sound server of its own (one case kills it) set up as a laptop with a webcam's microphone:
+# two null sinks and four inputs, the sinks' monitors, korvalin_swapped (korvalin_out's monitor
+# with left and right swapped, a microphone told apart from it) and the silent korvalin_mute.
+# korvalin_out plays 440 Hz left and 660 Hz right from a desktop music player's long buffers,
+# which logs any underrun (the source's silence, not the recorder's). recording_tests.exe
 # clicks through the real program and lists what each case's files must hold; check_audio.py
 # reads them as a player would. Exits 77 when a case was skipped.
 # Usage: recordings.sh RECORDING_TESTS_EXE OUTPUT_FOLDER [gtest arguments]
@@ -12,8 +14,14 @@ rm -rf "$out" && mkdir -p "$out"
 source "$here/../../scripts/session"
 start_audio private || exit 1
 echo "${SESSION_AUDIO_PIDS[*]}" >"$out/pulse.pid"
-pactl load-module module-null-sink sink_name=korvalin_other sink_properties=device.description=KorvalinOther \
-  >"$out/other.module"
+pactl load-module module-null-sink sink_name=korvalin_other sink_properties=device.description=KorvalinOther >/dev/null
+pactl load-module module-remap-source source_name=korvalin_swapped master=korvalin_out.monitor remix=no \
+  master_channel_map=front-left,front-right channel_map=front-right,front-left \
+  source_properties=device.description=KorvalinSwapped >/dev/null
+pactl load-module module-null-source source_name=korvalin_mute description=KorvalinMute >"$out/mute.module" 2>/dev/null ||
+  # PipeWire's server has none: a null node that is a source.
+  pactl load-module module-null-sink sink_name=korvalin_mute \
+    'sink_properties=media.class=Audio/Source/Virtual device.description=KorvalinMute' >"$out/mute.module"
 # A crash ends the program at once instead of waiting in Wine's crash dialog.
 "$here/../../scripts/wine-exec" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
 
@@ -41,7 +49,6 @@ echo "\${SESSION_PIDS[*]}" >>"$out/restarted.pids"
 exit \$started
 EOF
 trap 'kill $(cat "$out/restarted.pids" 2>/dev/null) 2>/dev/null; session_stop' EXIT
-sox -n -r 44100 -c 2 -b 16 "$out/other.wav" synth 300 sine 1000 gain -6 && play korvalin_other "$out/other.wav"
 
 # Wine's own buffers lose sound when its threads are kept from running (a busy machine) or
 # the server runs its stream dry: its trace says when, and that is the source's loss too.

@@ -2,8 +2,9 @@
 # Chinese locale, hence the player's C locale: its log is read for "underrun"): the test tones and
 # what tells the source's silence from the recorder's. Needs $out and the session's SESSION_PIDS.
 
-play() { # sink file: plays it, logging each underrun with the time it happened; its PID in sink.pid
-  LC_ALL=C paplay -v --latency-msec=500 -d "$1" "$2" >/dev/null \
+play() { # sink file: plays it as a desktop player does, with the server's long default buffers,
+  # logging each underrun with the time it happened; its PID in sink.pid
+  LC_ALL=C paplay -v -d "$1" "$2" >/dev/null \
     2> >(stdbuf -oL tr '\r' '\n' | while IFS= read -r line; do echo "$(date +%s.%N) $line"; done >>"$out/underruns.log") &
   SESSION_PIDS+=($!)
   echo $! >"$out/$1.pid"
@@ -12,21 +13,28 @@ play() { # sink file: plays it, logging each underrun with the time it happened;
 # What another program hears on the sink's monitor: silence or a skip the server leaves there
 # (PipeWire drops a few ms of every monitor stream now and then on a busy machine, at times in
 # one channel only) is the source's, not the recorder's. 100 ms windows hold whole cycles of
-# both test tones, so their phases stay put unless the stream skips.
+# both test tones, so their phases stay put unless the stream skips. It asks for no short
+# latency, which would keep the sink's buffers short for every stream as no desktop does (with
+# the player's long ones, Wine's capture of the monitor has lost most of a recording): the
+# sound comes in bursts, so its times are the samples' own count from the earliest arrival.
 watch_monitor() {
-  parec -d korvalin_out.monitor --latency-msec=10 --raw --format=s16le --channels=2 --rate=22050 2>/dev/null |
+  parec -d korvalin_out.monitor --raw --format=s16le --channels=2 --rate=22050 2>/dev/null |
     python3 -c 'import array, cmath, math, re, sys, time
 tones, last, tails = [[cmath.exp(-2j * math.pi * f * n / 22050) for n in range(2205)] for f in (440, 660)], None, [b"", b""]
+n, base = 0, float("inf")
 while len(chunk := sys.stdin.buffer.read(8820)) == 8820:
+    n += 2205
+    base = min(base, time.time() - n / 22050)
+    at = base + n / 22050 - 0.05
     sides = [array.array("h", chunk)[ch::2] for ch in (0, 1)]
     quiet = [tail + bytes(abs(v) < 2 for v in side) for tail, side in zip(tails, sides)]
     if any(re.search(rb"\x01{40}", q) for q in quiet):
-        print(f"{time.time():.3f} monitor silent", flush=True)
+        print(f"{at:.3f} monitor silent", flush=True)
     tails = [q[-39:] for q in quiet]
     tone = [sum(map(complex.__mul__, t, side)) / 2205 for t, side in zip(tones, sides)]
     now = [cmath.phase(c) for c in tone] if min(map(abs, tone)) > 1000 else None
     if now and last and max(abs((p - q + math.pi) % (2 * math.pi) - math.pi) for p, q in zip(now, last)) > 0.3:
-        print(f"{time.time():.3f} monitor skipped", flush=True)
+        print(f"{at:.3f} monitor skipped", flush=True)
     last = now' >>"$out/underruns.log" &
   SESSION_PIDS+=($!)
 }

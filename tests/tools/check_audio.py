@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # check_audio.py FILE CHANNELS TONES [options]: reads FILE as a player would (sox, mpg123) and
 # judges each 50 ms window: each channel holds its tones (comma between channels, + within one,
-# 0 for none) at an unbroken phase, so a block lost, doubled or zeroed anywhere fails. A silent
+# 0 for none judged, "silence" for none there) at an unbroken phase, so a block lost, doubled or zeroed anywhere fails. A silent
 # or skipping window passes only when the player logged an underrun, the monitor went silent or
 # skipped, or Wine's own trace says it lost sound then (--underruns LOG, with --started or
 # --ended TIME: the Unix time of the file's first sample or of its last), or, heard on the
@@ -11,7 +11,8 @@
 #   --seconds MIN MAX  a length between MIN and MAX seconds
 #   --rate R           samples per second (22050 unless given)
 #   --sizes            the WAV's RIFF and data sizes match its bytes
-#   --heard SECONDS    a recording of the sink's monitor: the first tone heard for SECONDS, no hole
+#   --heard MIN [MAX]  a recording of the sink's monitor: the first tone heard for MIN to MAX
+#                      seconds, no hole
 # An MP3 must be Layer III, CBR 128 kbit/s, with frame sync first and an Info/Xing tag
 # (--partial: a stream cut off by a killed program or a full disk, whose tag was never written).
 import argparse, array, math, os, re, struct, subprocess, sys, tempfile
@@ -63,16 +64,17 @@ def phase_jump(now, before):  # the largest change of phase between two windows,
     return max(abs((p - q + math.pi) % (2 * math.pi) - math.pi) for p, q in zip(now, before)) if now and before else 0
 
 
-def heard_on_monitor(fits, energies):
+def heard_on_monitor(parts, fits, energies):
     # Heard on the sink's monitor, the test player's tone (every tone after the first) is the
-    # reference: a window where it loses level or phase was broken by the server on its way to
-    # the monitor, whatever the program played. A program that skips or runs dry leaves it whole.
+    # reference: a window where it loses level or phase, or falls silent for a moment, was broken
+    # by the server on its way to the monitor, whatever the program played. A program that skips
+    # or runs dry leaves it whole.
     # Returns those windows, and the level the first tone (the program's) has while it plays.
     levels = [[share * energy for share in shares] for (shares, _), energy in zip(fits, energies)]
     median = lambda values: sorted(values)[len(values) // 2] if values else 1.0
     typical, garbled, last = median([sum(level[1:]) for level in levels]), set(), None
-    for w, (level, (_, phases)) in enumerate(zip(levels, fits)):
-        whole = 0.8 < sum(level[1:]) / typical < 1.25
+    for w, (part, level, (_, phases)) in enumerate(zip(parts, levels, fits)):
+        whole = 0.8 < sum(level[1:]) / typical < 1.25 and not silent_run(part)
         if not whole or phase_jump(phases[1:], last) > 0.3:
             garbled.add(w)
         last = phases[1:] if whole else last
@@ -85,6 +87,7 @@ def judge(samples, channels, a, underruns):
     near = 0.1 if a.ended else 0.5
     logged = lambda at: any(abs(u - a.started - at) < near for u in underruns)
     for ch, wanted in enumerate(a.tones.split(",")):
+        hushed, wanted = wanted == "silence", "0" if wanted == "silence" else wanted
         freqs, x, last, toned, present = [float(f) for f in wanted.split("+")], samples[ch::channels], None, [], []
         # A capture stream may open with a few ms of silence before its first sound (PipeWire's
         # always does): windows are counted from that sound when it comes within 0.1 s.
@@ -102,7 +105,7 @@ def judge(samples, channels, a, underruns):
         parts = [x[s:s + size] for s in range(first, len(x) - size + 1, size)] if wanted != "0" else []
         fits = [fit(part, first + w * size, freqs, a.rate) for w, part in enumerate(parts)]
         energies = [sum(v * v for v in part) for part in parts]
-        garbled, playing = heard_on_monitor(fits, energies) if a.heard is not None else (set(), 0)
+        garbled, playing = heard_on_monitor(parts, fits, energies) if a.heard is not None else (set(), 0)
 
         def broken_at_source(w, what):  # names a window the source broke, the recorder excused
             at = (first + w * size) / a.rate
@@ -136,8 +139,11 @@ def judge(samples, channels, a, underruns):
             holes = [round(first / a.rate + w * 0.05, 2) for w in range(toned[0], toned[-1])
                      if w not in toned and not broken_at_source(w, "silent")] if toned else []
             span = (present[-1] - present[0] + 1) * 0.05 if present else 0
-            if holes or span < a.heard:  # the player's own start and end are not the recorder's
+            # The player's own start and end are not the recorder's; past the end is stale sound.
+            if holes or not a.heard[0] <= span <= (a.heard[1:] or [1e9])[0]:
                 errors.append(f"channel {ch}: {freqs[0]} Hz heard for {span:.2f} s, holes at {holes[:5]} s")
+        elif hushed and max(map(abs, x), default=0) > 300:
+            errors.append(f"channel {ch}: not silent, peaks at {max(map(abs, x))}")
     return errors
 
 
@@ -145,10 +151,11 @@ def main():
     ap = argparse.ArgumentParser()
     for name, kind in (("file", str), ("channels", int), ("tones", str)):
         ap.add_argument(name, type=kind)
-    for name, kind in (("--frames", str), ("--rate", int), ("--heard", float), ("--underruns", str), ("--started", float),
+    for name, kind in (("--frames", str), ("--rate", int), ("--underruns", str), ("--started", float),
                        ("--ended", float)):
         ap.add_argument(name, type=kind)
     ap.add_argument("--seconds", nargs=2, type=float)
+    ap.add_argument("--heard", nargs="+", type=float)
     ap.add_argument("--sizes", action="store_true")
     ap.add_argument("--partial", action="store_true")
     a = ap.parse_args()
