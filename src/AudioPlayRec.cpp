@@ -155,7 +155,8 @@ BOOL CAudioPlayRec::StartRecord(int nChannelMode, DWORD nSamplesPerSec, WORD wBi
     return bStarted;
 }
 
-// The input's own output plays where there is one; the system's default output otherwise.
+// On the user's output, whichever input is chosen: the system lists inputs and outputs apart,
+// and an output that shares an input's number is no kin of it.
 BOOL CAudioPlayRec::Play(LPCSTR pszWaveFile)
 {
     if (GetStatus() != STATUS_IDLE) {
@@ -164,11 +165,10 @@ BOOL CAudioPlayRec::Play(LPCSTR pszWaveFile)
     }
     CMessageBoxQueue::CDefer defer(m_boxes);
     RetryKeptDevices();
-    const UINT nOutput = m_nDevice < GetOutDeviceCount() ? m_nDevice : WAVE_MAPPER;
     m_pPlayback = std::make_unique<CPlayback>(Window(), ++m_nLastTimer, m_dwBufferSize);
     BOOL bStarted = FALSE;
     try {
-        bStarted = m_pPlayback->Start(pszWaveFile, nOutput);
+        bStarted = m_pPlayback->Start(pszWaveFile, WAVE_MAPPER);
     } catch (const CMemoryException&) {
         m_pPlayback.reset();
         throw;
@@ -213,7 +213,7 @@ void CAudioPlayRec::Close()
 {
     CMessageBoxQueue::CDefer defer(m_boxes);
     if (m_pRecording)
-        m_pRecording->End();
+        m_pRecording->StopNow();
     if (m_pPlayback)
         m_pPlayback->End();
     DropFinishedRuns();

@@ -33,7 +33,7 @@ public:
     void Stop();
     BOOL Play(LPCSTR pszWaveFile);
     int GetStatus() const;
-    // Ends any recording and playback at once.
+    // Ends any recording and playback now; a recording first takes the sound its device owes.
     void Close();
     // A box for the user, shown in turn with the engine's own.
     void ShowMessage(const CString& strText) { m_boxes.Show(strText); }

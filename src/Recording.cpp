@@ -148,6 +148,19 @@ void CRecording::Stop()
     ArmTimer(OWED_SOUND_WAIT_MS);
 }
 
+// Takes the blocks as the device marks them done, without waiting for their messages.
+void CRecording::StopNow()
+{
+    if (m_state != RUNNING)
+        return End();
+    m_cbWanted = BytesSinceStart();
+    for (const DWORD dwStart = GetTickCount(); m_bRouting && m_cbTaken < m_cbWanted && m_pDevice->GetQueued() > 0 &&
+                                               GetTickCount() - dwStart < OWED_SOUND_WAIT_MS;
+         Sleep(5))
+        TakeBlocks(TRUE);
+    End();
+}
+
 void CRecording::OnData()
 {
     if (m_state != RUNNING && m_state != DRAINING)

@@ -25,8 +25,10 @@ public:
     // An output already open counts as success; pszFileName is in lower case.
     BOOL OpenOutput(int nChannel, LPCSTR pszFileName);
     void CloseOutput(int nChannel, BOOL bMp3);
-    // Stops capturing once the device has handed over the sound up to now.
+    // Stops capturing once the device has handed over the sound up to now: Stop as its messages
+    // come, StopNow before it returns (when nothing will take them any more).
     void Stop();
+    void StopNow();
     // Ends at once with what the device has handed over.
     void End();
     void OnData();
