@@ -46,9 +46,20 @@ protected:
     void ReportError(MMRESULT mmr, LPCSTR pszStep);
     void Say(const CString& strText) { m_window.pBoxes->Show(strText); }
     void ArmTimer(UINT nMilliseconds);
-    // The device is closed (hClosed) or was kept for a later try (null): either way the run now
-    // waits for a close message, posting one itself for a device that cannot send it.
-    void AwaitCloseMessage(HANDLE hClosed, UINT nCloseMessage);
+    // Closes a device that was reset (with mmrReset) and whose buffers are back, says the first
+    // step that failed, and waits for the close message; a device whose close failed keeps its
+    // buffers and handle for a later try, and the run posts the message itself.
+    template <class Device>
+    void CloseDevice(Device& device, MMRESULT mmrReset, UINT nCloseMessage)
+    {
+        const HANDLE hDevice = device.GetHandle();
+        const MMRESULT mmrClose = device.Close();
+        if (mmrReset != MMSYSERR_NOERROR)
+            ReportError(mmrReset, Device::RESET_STEP);
+        else if (mmrClose != MMSYSERR_NOERROR)
+            ReportError(mmrClose, Device::CLOSE_STEP);
+        AwaitCloseMessage(device.IsOpen() ? nullptr : hDevice, nCloseMessage);
+    }
     void Draw(const CChannelSplitter& split, const WAVEFORMATEX& wfx, DWORD cbPerChannel, BOOL bDrawLeft,
               BOOL bDrawRight);
 
@@ -56,6 +67,8 @@ protected:
     State m_state = RUNNING;
 
 private:
+    void AwaitCloseMessage(HANDLE hClosed, UINT nCloseMessage);
+
     const BOOL m_bInput;
     const UINT_PTR m_nTimer;
     HANDLE m_hClosing = nullptr;

@@ -141,19 +141,10 @@ void CPlayback::End()
         m_state = DONE;
         return;
     }
-    MMRESULT mmr = m_pDevice->Reset();
-    LPCSTR pszStep = "waveOutReset() failed";
+    const MMRESULT mmr = m_pDevice->Reset();
     while (m_pDevice->TakeReturned() >= 0) {
     }
-    const HANDLE hDevice = m_pDevice->GetHandle();
-    const MMRESULT mmrClose = m_pDevice->Close();
-    if (mmr == MMSYSERR_NOERROR) {
-        mmr = mmrClose;
-        pszStep = "waveOutClose() failed";
-    }
-    if (mmr != MMSYSERR_NOERROR)
-        ReportError(mmr, pszStep);
-    AwaitCloseMessage(m_pDevice->IsOpen() ? nullptr : hDevice, MM_WOM_CLOSE);
+    CloseDevice(*m_pDevice, mmr, MM_WOM_CLOSE);
 }
 
 std::unique_ptr<CWaveOutDevice> CPlayback::TakeKeptDevice()

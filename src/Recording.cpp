@@ -227,8 +227,7 @@ void CRecording::End()
 {
     if (!m_pDevice || m_state == CLOSING || m_state == DONE)
         return;
-    MMRESULT mmr = m_pDevice->Reset();
-    LPCSTR pszStep = "waveInReset() failed";
+    const MMRESULT mmr = m_pDevice->Reset();
     if (mmr == MMSYSERR_NOERROR)
         m_pDevice->AwaitReturned(RESET_RETURN_WAIT_MS);
     TakeBlocks(FALSE);
@@ -237,15 +236,7 @@ void CRecording::End()
         CloseOutput(nChannel, FALSE);
     }
     m_pEncoder.reset();
-    const HANDLE hDevice = m_pDevice->GetHandle();
-    const MMRESULT mmrClose = m_pDevice->Close();
-    if (mmr == MMSYSERR_NOERROR) {
-        mmr = mmrClose;
-        pszStep = "waveInClose() failed";
-    }
-    if (mmr != MMSYSERR_NOERROR)
-        ReportError(mmr, pszStep);
-    AwaitCloseMessage(m_pDevice->IsOpen() ? nullptr : hDevice, MM_WIM_CLOSE);
+    CloseDevice(*m_pDevice, mmr, MM_WIM_CLOSE);
 }
 
 std::unique_ptr<CWaveInDevice> CRecording::TakeKeptDevice()

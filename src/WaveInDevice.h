@@ -10,6 +10,8 @@ public:
     MMRESULT Start();
 
     static constexpr const char* KIND = "waveIn";
+    static constexpr const char* RESET_STEP = "waveInReset() failed";
+    static constexpr const char* CLOSE_STEP = "waveInClose() failed";
     static MMRESULT PrepareHeader(HWAVEIN hDevice, WAVEHDR* pHeader);
     static MMRESULT UnprepareHeader(HWAVEIN hDevice, WAVEHDR* pHeader);
     static MMRESULT QueueHeader(HWAVEIN hDevice, WAVEHDR* pHeader);

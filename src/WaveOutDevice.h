@@ -9,6 +9,8 @@ public:
     MMRESULT Open(UINT nDevice, const WAVEFORMATEX& wfx, HWND hNotify, int nBuffers, DWORD cbBuffer);
 
     static constexpr const char* KIND = "waveOut";
+    static constexpr const char* RESET_STEP = "waveOutReset() failed";
+    static constexpr const char* CLOSE_STEP = "waveOutClose() failed";
     static MMRESULT PrepareHeader(HWAVEOUT hDevice, WAVEHDR* pHeader);
     static MMRESULT UnprepareHeader(HWAVEOUT hDevice, WAVEHDR* pHeader);
     static MMRESULT QueueHeader(HWAVEOUT hDevice, WAVEHDR* pHeader);
