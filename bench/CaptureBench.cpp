@@ -1,9 +1,7 @@
 // The capture path at full speed on a stand-in device: minutes of 4096-byte stereo blocks,
 // each handed to the engine's window as the device would, written to a WAV file with and
-// without the view drawing them, beside a plain memcpy + fwrite of the same bytes; and the two
-// ways of seeing a short write at once, an unbuffered mmio file against a checked flush per
-// block. Prints capture_wav_vs_copy_ratio, capture_draw_xrealtime, capture_allocs_per_block,
-// capture_mmio_unbuffered_vs_copy_ratio and capture_mmio_flush_vs_copy_ratio. Each ratio
+// without the view drawing them, beside a plain memcpy + fwrite of the same bytes. Prints
+// capture_wav_vs_copy_ratio, capture_draw_xrealtime and capture_allocs_per_block. Each ratio
 // compares CPU seconds per run, each side run until it took two seconds (Measure.h); the
 // drawing is timed on the wall clock, each block waiting until the X server has drawn it.
 #include "AudioPlayRec.h"
@@ -54,28 +52,6 @@ double CopyReference(const std::string& path, int nBlocks)
         fwrite(copy.data(), 1, BLOCK_BYTES, file);
     }
     fclose(file);
-    double cpu = CpuSeconds() - start;
-    DeleteFileA(path.c_str());
-    return cpu;
-}
-
-// CPU seconds to write nBlocks through mmio, unbuffered or buffered with a checked flush after
-// each block: the two ways a full disk is seen by the write that meets it.
-double MmioWrite(const std::string& path, int nBlocks, bool bFlushEach)
-{
-    std::vector<char> block(BLOCK_BYTES, 1);
-    std::string name = path;
-    double start = CpuSeconds();
-    HMMIO hmmio = mmioOpenA(name.data(), nullptr,
-                            MMIO_CREATE | MMIO_WRITE | MMIO_EXCLUSIVE | (bFlushEach ? MMIO_ALLOCBUF : 0));
-    for (int i = 0; i < nBlocks; ++i) {
-        if (mmioWrite(hmmio, block.data(), BLOCK_BYTES) != static_cast<LONG>(BLOCK_BYTES) ||
-            (bFlushEach && mmioFlush(hmmio, 0) != MMSYSERR_NOERROR)) {
-            fprintf(stderr, "capture bench: mmio write failed\n");
-            exit(1);
-        }
-    }
-    mmioClose(hmmio, 0);
     double cpu = CpuSeconds() - start;
     DeleteFileA(path.c_str());
     return cpu;
@@ -194,21 +170,15 @@ int main()
         fed += nBlocks;
         return seconds;
     };
-    std::vector<double> wav, unbuffered, flushed, drawn;
+    std::vector<double> wav, drawn;
     for (int i = 0; i < Repeats(); ++i) {
         // CPU time comes in ticks of 10 to 16 ms: a quick run may see no tick at all.
         const double copy = std::max(SecondsPerRun([&] { return CopyReference(raw, nWritten); }), 0.016);
         wav.push_back(SecondsPerRun([&] { return capture(false, nWritten, CpuSeconds); }) / copy);
-        unbuffered.push_back(SecondsPerRun([&] { return MmioWrite(path, nWritten, false); }) / copy);
-        flushed.push_back(SecondsPerRun([&] { return MmioWrite(path, nWritten, true); }) / copy);
         drawn.push_back(DRAWN_SECONDS / SecondsPerRun([&] { return capture(true, nDrawn, WallSeconds); }));
-        fprintf(stderr, "capture bench: CPU s per %.0f s of stereo: copy %.3f, wav %.3f, mmio unbuffered %.3f, "
-                        "mmio flushed %.3f; wall s per %.0f s drawn: %.3f\n",
-                WRITTEN_SECONDS, copy, wav.back() * copy, unbuffered.back() * copy, flushed.back() * copy,
-                DRAWN_SECONDS, DRAWN_SECONDS / drawn.back());
+        fprintf(stderr, "capture bench: CPU s per %.0f s of stereo: copy %.3f, wav %.3f; wall s per %.0f s drawn: %.3f\n",
+                WRITTEN_SECONDS, copy, wav.back() * copy, DRAWN_SECONDS, DRAWN_SECONDS / drawn.back());
     }
-    PrintFigure("capture_mmio_unbuffered_vs_copy_ratio", unbuffered, "ratio");
-    PrintFigure("capture_mmio_flush_vs_copy_ratio", flushed, "ratio");
     PrintFigure("capture_wav_vs_copy_ratio", wav, "ratio");
     PrintFigure("capture_draw_xrealtime", drawn, "x", 1);
     printf("capture_allocs_per_block %.3f allocations (counted over %ld blocks%s)\n",

@@ -244,12 +244,12 @@ BOOL CAudioPlayRec::DropFinishedRuns()
 // opens. The user hears of a retry that fails once.
 void CAudioPlayRec::RetryKeptDevices()
 {
-    RetryKept(m_keptIn, TRUE, "waveInClose() failed");
-    RetryKept(m_keptOut, FALSE, "waveOutClose() failed");
+    RetryKept(m_keptIn, TRUE);
+    RetryKept(m_keptOut, FALSE);
 }
 
 template <class Device>
-void CAudioPlayRec::RetryKept(std::vector<CKept<Device>>& kept, BOOL bInput, LPCSTR pszStep)
+void CAudioPlayRec::RetryKept(std::vector<CKept<Device>>& kept, BOOL bInput)
 {
     for (auto it = kept.begin(); it != kept.end();) {
         const MMRESULT mmr = it->pDevice->Close();
@@ -257,17 +257,9 @@ void CAudioPlayRec::RetryKept(std::vector<CKept<Device>>& kept, BOOL bInput, LPC
             it = kept.erase(it);
             continue;
         }
-        if (!it->bSaid) {
-            char szError[100] = "";
-            if (bInput)
-                AudioServices().waveInGetErrorTextA(mmr, szError, sizeof szError);
-            else
-                AudioServices().waveOutGetErrorTextA(mmr, szError, sizeof szError);
-            CString strMessage;
-            strMessage.Format("WAVEIN:%x:%s %s", mmr, szError, pszStep);
-            m_boxes.Show(strMessage);
-            it->bSaid = TRUE;
-        }
+        if (!it->bSaid)
+            m_boxes.Show(CDeviceRun::ErrorText(bInput, mmr, Device::CLOSE_STEP));
+        it->bSaid = TRUE;
         ++it;
     }
 }

@@ -79,7 +79,7 @@ private:
     BOOL DropFinishedRuns();
     void RetryKeptDevices();
     template <class Device>
-    void RetryKept(std::vector<CKept<Device>>& kept, BOOL bInput, LPCSTR pszStep);
+    void RetryKept(std::vector<CKept<Device>>& kept, BOOL bInput);
 
     DWORD m_dwMicSource = 0;
     DWORD m_dwLineInSource = 0;

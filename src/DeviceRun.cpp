@@ -52,14 +52,19 @@ void CDeviceRun::ReportError(MMRESULT mmr, LPCSTR pszStep)
         m_said.end())
         return;
     m_said.push_back(pszStep);
+    Say(ErrorText(m_bInput, mmr, pszStep));
+}
+
+CString CDeviceRun::ErrorText(BOOL bInput, MMRESULT mmr, LPCSTR pszStep)
+{
     char szError[100] = "";
-    if (m_bInput)
+    if (bInput)
         AudioServices().waveInGetErrorTextA(mmr, szError, sizeof szError);
     else
         AudioServices().waveOutGetErrorTextA(mmr, szError, sizeof szError);
     CString strMessage;
     strMessage.Format("WAVEIN:%x:%s %s", mmr, szError, pszStep);
-    Say(strMessage);
+    return strMessage;
 }
 
 void CDeviceRun::ArmTimer(UINT nMilliseconds)

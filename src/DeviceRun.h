@@ -38,6 +38,8 @@ public:
     // from its queue that long, and a device drops what finds no buffer. Bounded whatever a
     // played file's format claims.
     static int BufferCount(const WAVEFORMATEX& wfx, DWORD cbBuffer);
+    // "WAVEIN:code:text step", with the input's or the output's text for the code.
+    static CString ErrorText(BOOL bInput, MMRESULT mmr, LPCSTR pszStep);
 
 protected:
     // What a run does when its timer fires before it is closing.

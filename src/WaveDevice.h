@@ -31,7 +31,6 @@ public:
         const WAVEHDR* pHeader = m_buffers[i].pHeader;
         return std::min(pHeader->dwBytesRecorded, m_cbBuffer);
     }
-    DWORD GetBufferSize() const { return m_cbBuffer; }
 
     // Prepares buffer i for cbData bytes (the whole buffer when 0); nothing to do if it is.
     MMRESULT Prepare(int i, DWORD cbData)
@@ -195,17 +194,3 @@ private:
     int m_nQueued = 0;
     DWORD m_cbBuffer = 0;
 };
-
-// Closes the device; one whose close fails moves, with its buffers, to `failed`. *phClosed is
-// the handle closed, or null.
-template <class Device>
-MMRESULT CloseOrKeep(std::unique_ptr<Device>& pDevice, std::vector<std::unique_ptr<Device>>& failed, HANDLE* phClosed)
-{
-    const HANDLE hDevice = pDevice->GetHandle();
-    const MMRESULT mmr = pDevice->Close();
-    *phClosed = pDevice->IsOpen() ? nullptr : hDevice;
-    if (pDevice->IsOpen())
-        failed.push_back(std::move(pDevice));
-    pDevice.reset();
-    return mmr;
-}

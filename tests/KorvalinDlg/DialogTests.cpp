@@ -156,18 +156,24 @@ TEST_F(DialogTest, ControlsOutputsAndCloseFollowTheDevice)
 }
 
 // Catches sliders in other units than the mixer's, a radio or slider release that sets or
-// records the wrong line, keyboard moves that reach the mixer, the wrong device's mixer, and a
+// records the wrong line, keyboard moves that reach the mixer, the wrong device's mixer; a
 // volume the mixer cannot report set at start-up to what the slider shows (the user's level
-// changed behind their back).
+// changed behind their back); a box at start-up when the input found has no output of its
+// number (more inputs than outputs).
 TEST_F(DialogTest, SlidersAndRadiosDriveTheChosenDevicesMixer)
 {
     mixer.valuesUnreadable = true;
+    const MixerDevice noLines{Recording({Selector(0)})};
+    mixer.devices.insert(mixer.devices.begin(), {noLines, noLines, noLines});
     CKorvalinDlg unreported;
     ASSERT_TRUE(unreported.Create());
+    EXPECT_EQ(3, unreported.SendDlgItemMessage(IDC_DEVICE, CB_GETCURSEL));
     EXPECT_EQ(60000, unreported.SendDlgItemMessage(IDC_SLIDER_MIC, TBM_GETPOS));
     unreported.DestroyWindow();
+    mixer.devices.erase(mixer.devices.begin(), mixer.devices.begin() + 3);
     mixer.valuesUnreadable = false;
     EXPECT_EQ(30000u, Volume(0, 1)) << "a volume nobody could read was set";
+    EXPECT_EQ(Strings{}, boxes.Texts());
 
     EXPECT_EQ(1000, dlg.SendDlgItemMessage(IDC_SLIDER_MIC, TBM_GETRANGEMIN));
     EXPECT_EQ(60000, dlg.SendDlgItemMessage(IDC_SLIDER_LINEIN, TBM_GETRANGEMAX));
