@@ -42,9 +42,10 @@ const FailureRow FAILURES[] = {
     {"waveOutReset", MMSYSERR_ERROR, 1, 1, true, "waveOutReset() failed"},
     {"waveOutUnprepareHeader", MMSYSERR_ERROR, 3, -1, true, "waveOutUnprepareHeader() failed"},
     {"waveOutClose", MMSYSERR_ERROR, 1, 1, true, "waveOutClose() failed"},
-    // A block's write, then a step of the size rewrite after a block.
+    // A block's write, then the seeks to the sizes and back of their first rewrite.
     {"WriteFile", FALSE, 5, 1, false, "Write file failed"},
     {"SetFilePointerEx", FALSE, 3, 1, false, "Write file failed"},
+    {"SetFilePointerEx", FALSE, 4, 1, false, "Write file failed"},
 };
 
 // Real WinMM, adding up what the device handed back: the bytes of each returned buffer, once
@@ -130,8 +131,7 @@ public:
 private:
     void Returned(WAVEHDR* header)
     {
-        if ((header->dwFlags & WHDR_DONE) && m_queued.erase(header))
-            recorded += header->dwBytesRecorded;
+        recorded += (header->dwFlags & WHDR_DONE) && m_queued.erase(header) ? header->dwBytesRecorded : 0;
     }
     std::set<WAVEHDR*> m_queued;
     std::vector<WAVEHDR*> m_order;
@@ -151,11 +151,7 @@ protected:
         CRect rc(0, 0, 100, 100);
         ASSERT_TRUE(engine->Initialize(0, 4096, host, &rc, &EngineFailure::Notify, &closes));
     }
-    static void Notify(UINT message, void* user)
-    {
-        if (message == MM_WIM_CLOSE || message == MM_WOM_CLOSE)
-            ++*static_cast<int*>(user);
-    }
+    static void Notify(UINT msg, void* user) { *static_cast<int*>(user) += msg == MM_WIM_CLOSE || msg == MM_WOM_CLOSE; }
     bool WaitForIdle() { return PumpUntil([&] { return engine->GetStatus() == STATUS_IDLE; }, 5000); }
     // Records until the device has handed back about `blocks` buffers, then stops; with `close`,
     // closes the engine once the device holds filled buffers, ending the stop at once.
@@ -191,7 +187,7 @@ protected:
 // status stuck after a failed close, or a device whose close failed left open (Record and Play
 // dead until restart); a block lost or written twice at the end, also one the device marks done
 // after its reset; buffers freed under a device whose close failed; sizes that lie after a
-// failed write.
+// failed write or seek.
 TEST_P(EngineFailure, IsToldOnceKeepsEveryBlockAndReturnsToIdle)
 {
     const FailureRow& row = GetParam();
@@ -250,6 +246,10 @@ TEST_P(EngineFailure, IsToldOnceKeepsEveryBlockAndReturnsToIdle)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, EngineFailure, ::testing::ValuesIn(FAILURES),
-                         [](const auto& info) { return std::string(info.param.call) + (info.param.message ? "" : "Late"); });
+                         [](const auto& info) {
+                             const FailureRow& row = info.param;
+                             return row.call + std::string(row.message ? "" : "Late") +
+                                    (strstr(row.call, "Pointer") ? std::to_string(row.nth) : "");
+                         });
 
 } // namespace

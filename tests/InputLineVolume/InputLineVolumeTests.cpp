@@ -18,16 +18,6 @@ MixerDevice Card(const MixerControl& selector)
             {"CD", MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, {Volume(7)}}};
 }
 
-// Every value of the card, line by line in the order above.
-Values AllValues(const MixerDevice& card)
-{
-    Values all;
-    for (const MixerLine& line : card)
-        for (const MixerControl& control : line.controls)
-            all.insert(all.end(), control.values.begin(), control.values.end());
-    return all;
-}
-
 // Catches another line recorded, a channel left out, the recording muted, a volume outside its
 // range or set where the mixer cannot be used, and a volume read that the mixer never gave.
 TEST(InputLineVolume, SetAndSelectRecordThatLineAtThatVolume)
@@ -71,7 +61,11 @@ TEST(InputLineVolume, SetAndSelectRecordThatLineAtThatVolume)
         CInputLineVolume line(row.source, 0);
         line.SetVolume(row.set);
         line.SelectLine();
-        EXPECT_EQ(row.after, AllValues(mixer.devices[0]));
+        Values all; // every value of the card, line by line in the order above
+        for (const MixerLine& card : mixer.devices[0])
+            for (const MixerControl& control : card.controls)
+                all.insert(all.end(), control.values.begin(), control.values.end());
+        EXPECT_EQ(row.after, all);
         EXPECT_EQ(row.read, line.GetVolume());
     }
 }

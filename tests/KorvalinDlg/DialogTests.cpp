@@ -6,9 +6,6 @@
 #include "support/MixerModel.h"
 #include "support/Sinks.h"
 #include <gtest/gtest.h>
-#include <atomic>
-#include <functional>
-#include <thread>
 
 namespace {
 
@@ -30,6 +27,13 @@ protected:
     {
         dlg.DestroyWindow();
         SetCurrentDirectoryA(m_previousDir);
+        RunHost(dir, "[ -e player.pid ] && kill $(cat player.pid)");
+    }
+    // The test tone, 440 Hz left and 660 Hz right, played into the sink the dialog records.
+    void PlayTone()
+    {
+        ASSERT_EQ(0, RunHost(dir, "sox -n -r 44100 -c 2 -b 16 tone.wav synth 60 sine 440 sine 660 gain -6 && "
+                                  "(paplay --latency-msec=500 -d korvalin_out tone.wav & echo $! >player.pid)"));
     }
     void Click(int id) { dlg.SendDlgItemMessage(id, BM_CLICK); }
     void Check(int id, bool checked)
@@ -40,6 +44,11 @@ protected:
     bool Enabled(int id) { return ::IsWindowEnabled(::GetDlgItem(dlg.m_hWnd, id)) != FALSE; }
     // Record comes back only once the device has closed.
     bool WaitForIdle() { return PumpUntil([this] { return Enabled(IDC_RECORD); }); }
+    DWORD FileSize(const char* name)
+    {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        return GetFileAttributesExA(dir.File(name).c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
+    }
     Strings Files()
     {
         Strings found;
@@ -60,23 +69,15 @@ private:
     char m_previousDir[MAX_PATH] = "";
 };
 
-// What a file of `mode` holds of the test tone (440 Hz left, 660 Hz right): channels and tones.
-std::string Holds(int mode, const std::string& file)
-{
-    const bool left = file.find("left") != std::string::npos;
-    return mode == IDC_MONO ? " 1 440+660" : mode == IDC_STEREO ? " 2 440,660" : left ? " 1 440" : " 1 660";
-}
-
 // Catches files missing, extra, misnamed, empty, cut short or holding the wrong channel for a
 // mode and its boxes, a box where none belongs, and Left and Right not following the mode.
 TEST_F(DialogTest, RecordingWritesTheFilesNamedByModeAndBoxes)
 {
-    ASSERT_EQ(0, RunHost(dir, "sox -n -r 44100 -c 2 -b 16 tone.wav synth 60 sine 440 sine 660 gain -6 && "
-                              "(paplay --latency-msec=500 -d korvalin_out tone.wav & echo $! >player.pid)"));
+    PlayTone();
     const struct {
         int mode;
         bool left, right, wave, mp3;
-        Strings files;
+        std::vector<const char*> files;
     } rows[] = {
         {IDC_MONO, true, true, true, true, {"test.wav", "test.mp3"}},
         {IDC_STEREO, false, false, false, true, {"test.mp3"}},
@@ -100,22 +101,19 @@ TEST_F(DialogTest, RecordingWritesTheFilesNamedByModeAndBoxes)
         EXPECT_EQ(row.mode == IDC_ALONE, Enabled(IDC_LEFT));
         EXPECT_EQ(row.mode == IDC_ALONE, Enabled(IDC_RIGHT));
         // A program's first capture may start late: recorded until the first file holds 16 kB.
-        const std::string first = row.files.empty() ? "" : dir.File(row.files[0]);
-        PumpUntil([&] {
-            WIN32_FILE_ATTRIBUTE_DATA data{};
-            return GetFileAttributesExA(first.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow > 16000;
-        }, first.empty() ? 300 : 8000);
+        PumpUntil([&] { return !row.files.empty() && FileSize(row.files[0]) > 16000; }, row.files.empty() ? 300 : 8000);
         Click(IDC_STOP);
         ASSERT_TRUE(WaitForIdle());
-        EXPECT_EQ(row.files, Files());
-        for (const std::string& file : row.files) {
+        EXPECT_EQ(Strings(row.files.begin(), row.files.end()), Files());
+        for (const char* file : row.files) {
+            // Its channels and tones: both mixed, both apart, or the one side.
+            const char* holds = row.mode == IDC_MONO ? " 1 440+660" : row.mode == IDC_STEREO ? " 2 440,660"
+                                : strstr(file, "left") ? " 1 440" : " 1 660";
             std::string report;
-            EXPECT_EQ(0, RunHost(dir, std::string("python3 ") + CHECK_AUDIO + " " + file + Holds(row.mode, file) +
-                                          " --seconds 0.2 8" + (file.back() == 'v' ? " --sizes" : ""), &report))
-                << report;
+            EXPECT_EQ(0, RunHost(dir, std::string("python3 ") + CHECK_AUDIO + " " + file + holds + " --seconds 0.2 8" +
+                                          (strstr(file, ".wav") ? " --sizes" : ""), &report)) << report;
         }
     }
-    RunHost(dir, "kill $(cat player.pid)");
     EXPECT_EQ(Strings{}, boxes.Texts());
 }
 
@@ -135,10 +133,7 @@ TEST_F(DialogTest, ControlsOutputsAndCloseFollowTheDevice)
     Click(IDOK);
     EXPECT_EQ(Strings{"Busing"}, boxes.Texts());
     // The engine holds the file for itself until it is finished: only its size can be seen.
-    WIN32_FILE_ATTRIBUTE_DATA file{};
-    ASSERT_TRUE(PumpUntil([&] {
-        return GetFileAttributesExA(dir.File("test.wav").c_str(), GetFileExInfoStandard, &file) && file.nFileSizeLow > 8192;
-    }));
+    ASSERT_TRUE(PumpUntil([&] { return FileSize("test.wav") > 8192; }));
     Check(IDC_MP3, true);
     EXPECT_EQ((Strings{"test.wav", "test.mp3"}), Files());
     Check(IDC_WAVE, false);
@@ -201,78 +196,29 @@ TEST_F(DialogTest, SlidersAndRadiosDriveTheChosenDevicesMixer)
     EXPECT_NE(60000u, Volume(0, 1));
 }
 
-// The box a user sees, up until `answerWhen` holds (checked from another thread): the device's
-// messages go on arriving in its modal loop meanwhile.
-class CRealMessageBoxes {
-public:
-    CRealMessageBoxes(HWND dialog, std::function<bool()> answerWhen) : m_answerWhen(std::move(answerWhen))
-    {
-        m_previous = AfxSetMessageBoxSink([this, dialog](HWND owner, const char* text, const char* caption, UINT type) {
-            texts.push_back(text);
-            maxDepth = std::max(maxDepth, ++m_depth);
-            std::thread answer([this, dialog, thread = GetCurrentThreadId()] {
-                std::pair<HWND, HWND> box{dialog, nullptr}; // the dialog, and the box found
-                PumpUntil([&] {
-                    EnumThreadWindows(thread, [](HWND hwnd, LPARAM found) {
-                        auto& box = *reinterpret_cast<std::pair<HWND, HWND>*>(found);
-                        char name[16] = "";
-                        GetClassNameA(hwnd, name, sizeof name);
-                        if (hwnd != box.first && IsWindowVisible(hwnd) && !strcmp(name, "#32770"))
-                            box.second = hwnd;
-                        return TRUE;
-                    }, reinterpret_cast<LPARAM>(&box));
-                    return box.second && m_answerWhen();
-                }, 10000);
-                PostMessageA(box.second, WM_COMMAND, IDOK, 0);
-            });
-            const int result = ::MessageBoxA(owner, text, caption, type);
-            answer.join();
-            --m_depth;
-            return result;
-        });
-    }
-    ~CRealMessageBoxes() { AfxSetMessageBoxSink(m_previous); }
-    Strings texts;
-    int maxDepth = 0;
-
-private:
-    std::function<bool()> m_answerWhen;
-    MessageBoxSink m_previous;
-    int m_depth = 0;
-};
-
-DWORD FileSize(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
-}
-
 // Catches: a box raised by a device message shown inside that message's handling, where the
 // device's later messages run under the box's loop (blocks then reach the MP3 out of order), or
 // inside another box; a failed close of the MP3 file, which loses what the system still held
 // of it, not said.
 TEST_F(DialogTest, ABoxFromTheDeviceShowsAloneWhileTheRecordingGoesOnUnderIt)
 {
-    ASSERT_EQ(0, RunHost(dir, "sox -n -r 44100 -c 2 -b 16 tone.wav synth 60 sine 440 sine 660 gain -6 && "
-                              "(paplay --latency-msec=500 -d korvalin_out tone.wav & echo $! >player.pid)"));
-    const std::string mp3 = dir.File("test.mp3");
-    std::atomic<DWORD> mp3AtBox{0};
-    std::atomic<bool> finishing{false};
-    // Answered once the MP3 has grown under the box, or at once when nothing records any more.
-    CRealMessageBoxes real(dlg.m_hWnd, [&] { return finishing || FileSize(mp3) > mp3AtBox + 32768; });
+    PlayTone();
+    DWORD mp3AtBox = 0;
+    bool finishing = false;
+    // Read until the MP3 has grown under the box, or at once when nothing records any more.
+    CapturedMessageBoxes real(10000, [&] { return finishing || FileSize("test.mp3") > mp3AtBox + 32768; });
     Click(IDC_STEREO);
     mixer.Fail("WriteFile test.wav", FALSE, 40);
     Click(IDC_RECORD);
-    ASSERT_TRUE(PumpUntil([&] { return !real.texts.empty(); }, 10000)) << "the failed write was not said";
-    mp3AtBox = FileSize(mp3);
-    PumpUntil([&] { return FileSize(mp3) > mp3AtBox + 40000; }, 10000);
+    ASSERT_TRUE(PumpUntil([&] { return !real.Texts().empty(); }, 10000)) << "the failed write was not said";
+    mp3AtBox = FileSize("test.mp3");
+    PumpUntil([&] { return FileSize("test.mp3") > mp3AtBox + 40000; }, 10000);
     mixer.Fail("CloseHandle", FALSE);
     finishing = true;
     Check(IDC_MP3, false);
     Click(IDC_STOP);
     ASSERT_TRUE(WaitForIdle());
-    RunHost(dir, "kill $(cat player.pid)");
-    EXPECT_EQ((Strings{"Write file failed", "Output file write error"}), real.texts);
+    EXPECT_EQ((Strings{"Write file failed", "Output file write error"}), real.Texts());
     EXPECT_EQ(1, real.maxDepth);
     std::string report;
     EXPECT_EQ(0, RunHost(dir, std::string("python3 ") + CHECK_AUDIO + " test.mp3 2 440,660 --partial", &report)) << report;

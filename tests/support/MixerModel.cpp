@@ -11,11 +11,6 @@ const DWORD RECORDING = 1;
 // The call fails as scripted, or else the model answers it.
 #define SCRIPTED(name) LONG_PTR result; if (Failing(name, &result)) return static_cast<MMRESULT>(result)
 
-UINT CMixerModel::waveInGetNumDevs()
-{
-    return static_cast<UINT>(devices.size());
-}
-
 // Opened without a callback, only to ask for its mixer: the model's device.
 MMRESULT CMixerModel::waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
                                  DWORD_PTR instance, DWORD flags)

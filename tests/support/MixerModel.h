@@ -11,12 +11,9 @@
 using Values = std::vector<DWORD>;
 
 struct MixerControl {
-    DWORD type;
-    DWORD flags;
+    DWORD type, flags;
     Values values; // channel by channel, `items` values per channel for a selector
-    DWORD items = 0;
-    DWORD minimum = 0;
-    DWORD maximum = 65535;
+    DWORD items = 0, minimum = 0, maximum = 65535;
 };
 
 struct MixerLine {
@@ -53,7 +50,7 @@ public:
     // Reads succeed without writing a value, as Wine's source-line volumes do.
     bool valuesUnreadable = false;
 
-    UINT waveInGetNumDevs() override;
+    UINT waveInGetNumDevs() override { return static_cast<UINT>(devices.size()); }
     MMRESULT waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
                         DWORD_PTR instance, DWORD flags) override;
     MMRESULT waveInClose(HWAVEIN handle) override;

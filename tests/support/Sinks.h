@@ -2,15 +2,17 @@
 #pragma once
 #include "framework/Afx.h"
 #include "support/HostTools.h"
+#include <functional>
 #include <string>
 #include <vector>
 
 // While alive, every message box is recorded and answered OK instead of shown; with `readMs`,
-// only after a modal loop of that long, as a user takes time to read it, so that a box
-// raised inside another shows as a second level in maxDepth.
+// only after a modal loop of that long (or until `answerWhen` holds), as a user takes
+// time to read it, so that device messages run under it and a box raised inside another shows
+// as a second level in maxDepth.
 class CapturedMessageBoxes {
 public:
-    explicit CapturedMessageBoxes(DWORD readMs = 0);
+    explicit CapturedMessageBoxes(DWORD readMs = 0, std::function<bool()> answerWhen = nullptr);
     ~CapturedMessageBoxes() { AfxSetMessageBoxSink(m_previous); }
     const std::vector<std::string>& Texts() const { return m_texts; }
     int maxDepth = 0;

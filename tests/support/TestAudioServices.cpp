@@ -72,33 +72,8 @@ HGLOBAL CTestAudioServices::GlobalFree(HGLOBAL memory)
         after;                                                                                          \
         return result;                                                                                  \
     }
+TEST_AUDIO_CALLS(FORWARD)
 
-FORWARD(MMRESULT, waveInOpen,
-        (HWAVEIN * handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback, DWORD_PTR instance,
-         DWORD flags),
-        (handle, device, format, callback, instance, flags), )
-FORWARD(MMRESULT, waveInClose, (HWAVEIN handle), (handle), Closed(handle, result))
-FORWARD(MMRESULT, waveInPrepareHeader, (HWAVEIN handle, WAVEHDR* header, UINT size), (handle, header, size),
-        Held(handle, header, result))
-FORWARD(MMRESULT, waveInUnprepareHeader, (HWAVEIN handle, WAVEHDR* header, UINT size), (handle, header, size), )
-FORWARD(MMRESULT, waveInAddBuffer, (HWAVEIN handle, WAVEHDR* header, UINT size), (handle, header, size), )
-FORWARD(MMRESULT, waveInStart, (HWAVEIN handle), (handle), )
-FORWARD(MMRESULT, waveInReset, (HWAVEIN handle), (handle), )
-FORWARD(MMRESULT, waveOutOpen,
-        (HWAVEOUT * handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback, DWORD_PTR instance,
-         DWORD flags),
-        (handle, device, format, callback, instance, flags), )
-FORWARD(MMRESULT, waveOutClose, (HWAVEOUT handle), (handle), Closed(handle, result))
-FORWARD(MMRESULT, waveOutPrepareHeader, (HWAVEOUT handle, WAVEHDR* header, UINT size), (handle, header, size),
-        Held(handle, header, result))
-FORWARD(MMRESULT, waveOutUnprepareHeader, (HWAVEOUT handle, WAVEHDR* header, UINT size), (handle, header, size), )
-FORWARD(MMRESULT, waveOutWrite, (HWAVEOUT handle, WAVEHDR* header, UINT size), (handle, header, size), )
-FORWARD(MMRESULT, waveOutPause, (HWAVEOUT handle), (handle), )
-FORWARD(MMRESULT, waveOutRestart, (HWAVEOUT handle), (handle), )
-FORWARD(MMRESULT, waveOutReset, (HWAVEOUT handle), (handle), )
-FORWARD(HANDLE, CreateFileA, (LPCSTR name, DWORD access, DWORD share, DWORD creation),
-        (name, access, share, creation), m_fileNames[result] = strrchr(name, '\\') ? strrchr(name, '\\') + 1 : name)
-FORWARD(BOOL, ReadFile, (HANDLE file, void* buffer, DWORD count, DWORD* done), (file, buffer, count, done), )
 // Also as "WriteFile NAME", for the writes to one file, once such a failure is scripted: the
 // capture benchmark counts the allocations of every block's write.
 BOOL CTestAudioServices::WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done)
@@ -109,7 +84,3 @@ BOOL CTestAudioServices::WriteFile(HANDLE file, const void* buffer, DWORD count,
         return static_cast<BOOL>(scripted);
     return CWinmmServices::WriteFile(file, buffer, count, done);
 }
-FORWARD(BOOL, SetFilePointerEx, (HANDLE file, LONGLONG offset, LONGLONG* position, DWORD origin),
-        (file, offset, position, origin), )
-FORWARD(BOOL, GetFileSizeEx, (HANDLE file, LONGLONG* size), (file, size), )
-FORWARD(BOOL, CloseHandle, (HANDLE handle), (handle), )

@@ -10,6 +10,35 @@
 #include <string>
 #include <vector>
 
+// The calls a test can make fail: result, name, parameters, arguments, and what to note of
+// the result.
+#define TEST_AUDIO_CALLS(X)                                                                                     \
+    X(MMRESULT, waveInOpen, (HWAVEIN* h, UINT device, const WAVEFORMATEX* format, DWORD_PTR cb, DWORD_PTR user, \
+                             DWORD flags), (h, device, format, cb, user, flags), )                            \
+    X(MMRESULT, waveInClose, (HWAVEIN h), (h), Closed(h, result))                                                \
+    X(MMRESULT, waveInPrepareHeader, (HWAVEIN h, WAVEHDR* header, UINT size), (h, header, size),                \
+      Held(h, header, result))                                                                                  \
+    X(MMRESULT, waveInUnprepareHeader, (HWAVEIN h, WAVEHDR* header, UINT size), (h, header, size), )            \
+    X(MMRESULT, waveInAddBuffer, (HWAVEIN h, WAVEHDR* header, UINT size), (h, header, size), )                  \
+    X(MMRESULT, waveInStart, (HWAVEIN h), (h), )                                                                 \
+    X(MMRESULT, waveInReset, (HWAVEIN h), (h), )                                                                 \
+    X(MMRESULT, waveOutOpen, (HWAVEOUT* h, UINT device, const WAVEFORMATEX* format, DWORD_PTR cb, DWORD_PTR user, \
+                              DWORD flags), (h, device, format, cb, user, flags), )                           \
+    X(MMRESULT, waveOutClose, (HWAVEOUT h), (h), Closed(h, result))                                              \
+    X(MMRESULT, waveOutPrepareHeader, (HWAVEOUT h, WAVEHDR* header, UINT size), (h, header, size),              \
+      Held(h, header, result))                                                                                  \
+    X(MMRESULT, waveOutUnprepareHeader, (HWAVEOUT h, WAVEHDR* header, UINT size), (h, header, size), )          \
+    X(MMRESULT, waveOutWrite, (HWAVEOUT h, WAVEHDR* header, UINT size), (h, header, size), )                    \
+    X(MMRESULT, waveOutPause, (HWAVEOUT h), (h), )                                                               \
+    X(MMRESULT, waveOutRestart, (HWAVEOUT h), (h), )                                                             \
+    X(MMRESULT, waveOutReset, (HWAVEOUT h), (h), )                                                               \
+    X(HANDLE, CreateFileA, (LPCSTR name, DWORD access, DWORD share, DWORD creation), (name, access, share, creation), \
+      m_fileNames[result] = strrchr(name, '\\') ? strrchr(name, '\\') + 1 : name)                               \
+    X(BOOL, ReadFile, (HANDLE file, void* buffer, DWORD count, DWORD* done), (file, buffer, count, done), )     \
+    X(BOOL, SetFilePointerEx, (HANDLE file, LONGLONG offset, LONGLONG* at, DWORD from), (file, offset, at, from), ) \
+    X(BOOL, GetFileSizeEx, (HANDLE file, LONGLONG* size), (file, size), )                                       \
+    X(BOOL, CloseHandle, (HANDLE handle), (handle), )
+
 class CTestAudioServices : public CWinmmServices {
 public:
     CTestAudioServices();
@@ -26,29 +55,10 @@ public:
     // Frees of memory that a device not yet closed had been given.
     int freedWhileHeld = 0;
 
-    MMRESULT waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
-                        DWORD_PTR instance, DWORD flags) override;
-    MMRESULT waveInClose(HWAVEIN handle) override;
-    MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT size) override;
-    MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT size) override;
-    MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT size) override;
-    MMRESULT waveInStart(HWAVEIN handle) override;
-    MMRESULT waveInReset(HWAVEIN handle) override;
-    MMRESULT waveOutOpen(HWAVEOUT* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
-                         DWORD_PTR instance, DWORD flags) override;
-    MMRESULT waveOutClose(HWAVEOUT handle) override;
-    MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
-    MMRESULT waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
-    MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
-    MMRESULT waveOutPause(HWAVEOUT handle) override;
-    MMRESULT waveOutRestart(HWAVEOUT handle) override;
-    MMRESULT waveOutReset(HWAVEOUT handle) override;
-    HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, DWORD creation) override;
-    BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done) override;
+#define TEST_AUDIO_DECLARE(Result, name, params, args, after) Result name params override;
+    TEST_AUDIO_CALLS(TEST_AUDIO_DECLARE)
+#undef TEST_AUDIO_DECLARE
     BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done) override;
-    BOOL SetFilePointerEx(HANDLE file, LONGLONG offset, LONGLONG* position, DWORD origin) override;
-    BOOL GetFileSizeEx(HANDLE file, LONGLONG* size) override;
-    BOOL CloseHandle(HANDLE handle) override;
     HGLOBAL GlobalFree(HGLOBAL memory) override;
 
 protected:

@@ -39,15 +39,6 @@ wait $pid 2>/dev/null || true
 python3 - <<'EOF'
 import struct
 
-def chunks(b):
-    """(id, offset of the size field, size) of each chunk after 'WAVE'."""
-    out, at = [], 12
-    while at + 8 <= len(b):
-        cid, size = b[at:at + 4], struct.unpack('<I', b[at + 4:at + 8])[0]
-        out.append((cid, at + 4, size))
-        at += 8 + size + (size & 1)
-    return out
-
 def chunk(cid, body):
     return cid + struct.pack('<I', len(body)) + body + b'\0' * (len(body) & 1)
 
@@ -55,11 +46,10 @@ def form(*parts):
     body = b'WAVE' + b''.join(parts)
     return b'RIFF' + struct.pack('<I', len(body)) + body
 
-def setsize(b, cid, size, which=0):
-    b = bytearray(b)
-    at = [c for c in chunks(b) if c[0] == cid][which][1] if cid != b'RIFF' else 4
-    b[at:at + 4] = struct.pack('<I', size)
-    return bytes(b)
+def setsize(b, cid, size):
+    """The size field of the first chunk with this id (before any samples) set."""
+    at = b.find(cid) + 4
+    return b[:at] + struct.pack('<I', size) + b[at + 4:]
 
 def write(name, b):
     open(name, 'wb').write(b)
@@ -83,7 +73,7 @@ write('var_no_fmt.wav', form(info, chunk(b'data', data)))
 write('var_list_fffffff7.wav', setsize(open('ffmpeg_s16_stereo.wav', 'rb').read(), b'LIST', 0xFFFFFFF7))
 write('var_fmt_fffffff7.wav', setsize(s16, b'fmt ', 0xFFFFFFF7))
 # What sox reads as empty: the samples after the header, in whole frames.
-for name, header in (('parec_killed', 44),):
+for name, header in (('parec_killed', 44), ('var_sizes_zero', 44)):
     b = open(name + '.wav', 'rb').read()[header:]
     write(name + '.raw', b[:len(b) - len(b) % 4])
 EOF
