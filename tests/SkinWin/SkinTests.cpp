@@ -3,6 +3,7 @@
 // and regions from bitmaps.
 #include "SkinWin/SkinButton.h"
 #include "SkinWin/SkinWin.h"
+#include "SkinWin/StringPath.h"
 #include "support/HostTools.h"
 #include <gtest/gtest.h>
 #include <cstdio>
@@ -328,6 +329,16 @@ TEST(RegionFromBitmap, HoldsExactlyThePixelsThatAreNotTheKey)
         EXPECT_TRUE(EqualRect(&expected, &box));
         DeleteObject(region);
     }
+}
+
+// Catches: a string cut inside a double-byte character (a skin file cut inside a Chinese name)
+// read past its terminator, into whatever lies beyond.
+TEST(StringPath, AStringCutAfterALeadByteEndsThere)
+{
+    char cut[] = "skin\\\xBB\0\\beyond\\x", token[sizeof cut];
+    EXPECT_STREQ("skin\\", GetFileDir(cut));
+    CopyToken(cut, token);
+    EXPECT_STREQ("skin\\", token);
 }
 
 } // namespace
