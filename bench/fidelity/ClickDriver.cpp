@@ -6,11 +6,13 @@
 //   r   "r <before> <after>"           Record clicked: just before the click, and once handled
 //   s   "s <before> <after> <ok>"      Stop clicked; ok once Record came back (the file is closed)
 //   q   "q <ok>"                       the program closed by its OK button
+//   c   "c"                            "c <id>": control id clicked (a box ticked or unticked)
 // Starts the program from its install folder and sets it to stereo first ("ready").
 #include "../../tests/program/ProgramDriver.h"
 #include "../Measure.h"
 #include "res/resource.h"
 #include <cstdio>
+#include <cstdlib>
 
 int main()
 {
@@ -40,6 +42,10 @@ int main()
             std::printf("s %.6f %.6f %d\n", before, after, back);
             break;
         }
+        case 'c':
+            program.Click(std::atoi(line + 1));
+            std::printf("c\n");
+            break;
         case 'q':
             program.Click(IDOK);
             std::printf("q %d\n", program.WaitForExit(10000));
