@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """What a recording costs the machine: CPU seconds per recorded minute.
 
-A player plays a stereo tone into the null sink the whole time; every side records its monitor
-for the same length (60 s) at 22050 Hz 16-bit stereo, one after the other:
+A player plays a stereo tone into the null sink the whole time; each side records its monitor
+for 60 s at 22050 Hz 16-bit stereo, one after the other, three times in turn:
   program  the real program, driven by the click driver: Stereo, Wave and Mp3 ticked, the view
            drawn, Record, wait, Stop (until Record is back: the files are closed);
   bare     bare_capture.exe under the same Wine: the program's buffers (22 of 2048 bytes,
@@ -17,17 +17,17 @@ start to their end) from just before Record to Stop's return, and over the same 
 wineserver, the sound server (every process of the private server: PulseAudio, or PipeWire,
 pipewire-pulse and WirePlumber) and the X server (the private Xvfb). The servers' time is the
 stream's share: each less its rate over an idle stretch of the same length measured first, with
-the player playing and the program open, not recording. Every figure is per minute of wall time
-recorded; the ratios are taken between sides of the same run.
-Each side's files must hold the tone for the time it recorded (sox, mpg123), or no figure is
-printed.
+the player playing and the program open, not recording, as it stays while the others record.
+Every figure is per minute of wall time recorded, the median of the three repeats with their
+range; a ratio is taken within each repeat. Each side's files must hold the tone for the time it
+recorded (sox, mpg123), or no figure is printed.
 
 python3 recording_cost.py run --driver EXE --bare EXE --dist DIR --wine WINE_EXEC
-KORVALIN_BENCH_QUICK: three seconds a side, lines marked quick. KORVALIN_COST_SECONDS sets the
-length; KORVALIN_COST_SIDES the sides run (e.g. "program"); KORVALIN_COST_UNTICK control ids the
-driver clicks before recording (1014 Wave, 1015 Mp3: what the program costs without them);
-KORVALIN_COST_SHOT a PNG of the screen taken halfway through the program's recording (the X
-server's figure then counts it).
+KORVALIN_BENCH_QUICK: one repeat of three seconds a side, lines marked quick.
+KORVALIN_COST_SECONDS sets the length; KORVALIN_COST_SIDES the sides run (e.g. "program");
+KORVALIN_COST_UNTICK control ids the driver clicks before recording (1014 Wave, 1015 Mp3: what the
+program costs without them); KORVALIN_COST_SHOT a PNG of the screen taken halfway through the
+program's recording (the X server's figure then counts it).
 """
 import argparse
 import os
@@ -46,11 +46,12 @@ SINK = os.environ.get("KORVALIN_SINK", "korvalin_out")
 TICK = os.sysconf("SC_CLK_TCK")
 LAME = ["-q", "5", "-b", "128", "-m", "j", "--nores", "--noreplaygain"]
 SOUND_SERVERS = ("pulseaudio", "pipewire-pulse", "pipewire", "wireplumber")
-IDC_STEREO, IDC_RECORD = 1007, 1000
+IDC_STEREO = 1007
+REPEATS = 3
 
 
 def cpu(pid):
-    """utime + stime of a process, all its threads, in seconds."""
+    """utime + stime of a process, all its threads, in seconds; "PID/task/TID" for one thread."""
     with open(f"/proc/{pid}/stat") as stat:
         fields = stat.read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / TICK
@@ -224,23 +225,73 @@ def native(meter, seconds, work):
     return wall, spent, wav, mp3
 
 
+def threads(side, wall, spent):
+    """The window's thread apart from the rest (Wine's device and sound-server threads), on stderr."""
+    main = spent["main"] * 60 / wall
+    print(f"recording cost: {side}: its window's thread {main:.3f} s/min, its other threads "
+          f"{spent['recorder'] * 60 / wall - main:.3f} s/min", file=sys.stderr)
+
+
+def program_side(meter, program, seconds, dist, work, shot):
+    for name in ("test.wav", "test.mp3"):
+        if os.path.exists(os.path.join(dist, name)):
+            os.remove(os.path.join(dist, name))
+    take_shot = (lambda: subprocess.run(["import", "-window", "root", shot], check=True)) if shot else None
+    wall, spent, answer = record(meter, program, seconds, take_shot)
+    if answer[-1:] != ["1"]:
+        sys.exit("recording cost: Record did not come back after Stop")
+    untick = os.environ.get("KORVALIN_COST_UNTICK", "").split()
+    if "1014" not in untick:
+        check_sound("the program's WAV", os.path.join(dist, "test.wav"), wall, 0.5)
+    if "1015" not in untick:
+        check_mp3("the program's MP3", os.path.join(dist, "test.mp3"), wall, 0.5, work)
+    threads("program", wall, spent)
+    return wall, spent
+
+
+def bare_side(servers, args, seconds):
+    bare = Commanded(args.wine, args.bare, args.dist)
+    recorder = wine_process(os.path.basename(args.bare))
+    meter = Meter(dict(servers, recorder=recorder, main=[f"{pid}/task/{pid}" for pid in recorder]))
+    wall, spent, (blocks, peak) = record(meter, bare, seconds)
+    bare.close()
+    print(f"recording cost: the bare loop got {blocks} blocks from {' '.join(bare.ready)}, loudest {peak}",
+          file=sys.stderr)
+    if int(blocks) < (wall - 0.5) * RATE / BLOCK_FRAMES or int(peak) < 4000:
+        sys.exit(f"recording cost: the bare loop did not record the tone for {wall:.2f} s")
+    threads("bare", wall, spent)
+    return wall, spent
+
+
+def native_side(servers, seconds, work):
+    wall, spent, wav, mp3 = native(Meter(servers), seconds, work)
+    # parec hands over its first sound late and drops up to 0.8 s at its end.
+    check_sound("the native WAV", wav, wall, 1.5)
+    check_mp3("the native MP3", mp3, wall, 1.5, work)
+    return wall, spent
+
+
 def run(args):
     quick = bool(os.environ.get("KORVALIN_BENCH_QUICK"))
     seconds = float(os.environ.get("KORVALIN_COST_SECONDS") or (3 if quick else 60))
+    repeats = 1 if quick else REPEATS
     sides = (os.environ.get("KORVALIN_COST_SIDES") or "program bare native").split()
     shot = os.environ.get("KORVALIN_COST_SHOT")
     work = tempfile.mkdtemp(prefix="korvalin-cost.")
     players = start_player(work)
-    results = {}
+    results = {side: [] for side in sides}
     try:
         servers = {
             "sound": find("sound server", lambda pid, comm, _: comm in SOUND_SERVERS and ours(pid, "XDG_RUNTIME_DIR")),
             "x": find("X server", lambda pid, comm, cmdline: comm == "Xvfb" and
                       cmdline[1:2] == [os.environ["DISPLAY"].encode()]),
         }
+        # The program stays open, not recording, while the others record: as in the idle stretch.
         program = Commanded(args.wine, args.driver, args.dist)
-        servers["wine"] = find("wineserver", lambda pid, comm, _: comm.startswith("wineserver") and ours(pid, "WINEPREFIX"))
-        meter = Meter(dict(servers, recorder=wine_process("Korvalin.exe")))
+        servers["wine"] = find("wineserver", lambda pid, comm, _: comm.startswith("wineserver") and
+                               ours(pid, "WINEPREFIX"))
+        recorder = wine_process("Korvalin.exe")
+        meter = Meter(dict(servers, recorder=recorder, main=[f"{pid}/task/{pid}" for pid in recorder]))
         for control in [IDC_STEREO] + os.environ.get("KORVALIN_COST_UNTICK", "").split():
             program.command(f"c {control}")
         time.sleep(1)  # the program's start has settled
@@ -250,38 +301,14 @@ def run(args):
         idle_rate = {name: idle[name] / wall for name in servers}
         print("recording cost: idle, CPU s a minute: " + ", ".join(f"{name} {idle[name] / wall * 60:.3f}"
                                                                    for name in idle), file=sys.stderr)
-        if "program" in sides:
-            for name in ("test.wav", "test.mp3"):
-                if os.path.exists(os.path.join(args.dist, name)):
-                    os.remove(os.path.join(args.dist, name))
-            take_shot = (lambda: subprocess.run(["import", "-window", "root", shot], check=True)) if shot else None
-            wall, spent, answer = record(meter, program, seconds, take_shot)
-            if answer[-1:] != ["1"]:
-                sys.exit("recording cost: Record did not come back after Stop")
-            untick = os.environ.get("KORVALIN_COST_UNTICK", "").split()
-            if "1014" not in untick:
-                check_sound("the program's WAV", os.path.join(args.dist, "test.wav"), wall, 0.5)
-            if "1015" not in untick:
-                check_mp3("the program's MP3", os.path.join(args.dist, "test.mp3"), wall, 0.5, work)
-            results["program"] = (wall, spent)
+        for _ in range(repeats):
+            if "program" in sides:
+                results["program"].append(program_side(meter, program, seconds, args.dist, work, shot))
+            if "bare" in sides:
+                results["bare"].append(bare_side(servers, args, seconds))
+            if "native" in sides:
+                results["native"].append(native_side(servers, seconds, work))
         program.close()
-        if "bare" in sides:
-            bare = Commanded(args.wine, args.bare, args.dist)
-            print(f"recording cost: the bare loop records from {' '.join(bare.ready)}", file=sys.stderr)
-            meter = Meter(dict(servers, recorder=wine_process(os.path.basename(args.bare))))
-            wall, spent, (blocks, peak) = record(meter, bare, seconds)
-            bare.close()
-            print(f"recording cost: the bare loop got {blocks} blocks, loudest {peak}", file=sys.stderr)
-            if int(blocks) < (wall - 0.5) * RATE / BLOCK_FRAMES or int(peak) < 4000:
-                sys.exit(f"recording cost: the bare loop did not record the tone for {wall:.2f} s")
-            results["bare"] = (wall, spent)
-        if "native" in sides:
-            meter = Meter(servers)
-            wall, spent, wav, mp3 = native(meter, seconds, work)
-            # parec hands over its first sound late and drops up to 0.8 s at its end.
-            check_sound("the native WAV", wav, wall, 1.5)
-            check_mp3("the native MP3", mp3, wall, 1.5, work)
-            results["native"] = (wall, spent)
     finally:
         for proc in players:
             proc.kill()
@@ -292,47 +319,55 @@ def run(args):
 
 def report(results, idle_rate, seconds, quick):
     def per_minute(side, name):
-        wall, spent = results[side]
-        share = spent[name] - (idle_rate[name] * wall if name in idle_rate else 0)
-        return share * 60 / wall
+        """The figure of each repeat: CPU s per minute recorded, a server's less its idle rate."""
+        values = []
+        for wall, spent in results[side]:
+            share = spent[name] - (idle_rate[name] * wall if name in idle_rate else 0)
+            values.append(share * 60 / wall)
+        return values
 
-    note = "quick: not a measurement" if quick else f"one {seconds:.0f} s recording a side"
-    servers = "less its idle rate"
-    what = {
+    def total(side, names):
+        return [sum(v) for v in zip(*(per_minute(side, name) for name in names))]
+
+    how = {
         "program": "Korvalin.exe, stereo WAV+MP3 with the view drawn",
         "bare": "bare WinMM capture loop, the program's buffers",
         "native": "parec | tee | lame, WAV + MP3 CBR 128",
     }
     lines = []
-    for side, (wall, spent) in results.items():
+    for side in results:
         lines.append((f"recording_cost_{side}_cpu", per_minute(side, "recorder"),
-                      f"{what[side]}: its process" + ("es" if side == "native" else "") + ", /proc utime+stime"))
+                      f"{how[side]}: its process" + ("es" if side == "native" else "") + ", /proc utime+stime"))
         if side != "native":
             lines.append((f"recording_cost_{side}_wineserver_cpu", per_minute(side, "wine"),
-                          f"its wineserver, {servers}"))
+                          "its wineserver, less its idle rate"))
         lines.append((f"recording_cost_{side}_sound_server_cpu", per_minute(side, "sound"),
-                      f"the sound server's processes during it, {servers}"))
-        lines.append((f"recording_cost_{side}_x_server_cpu", per_minute(side, "x"), f"Xvfb during it, {servers}"))
+                      "the sound server's processes during it, less their idle rate"))
+        lines.append((f"recording_cost_{side}_x_server_cpu", per_minute(side, "x"),
+                      "Xvfb during it, less its idle rate"))
     if "program" in results:
-        total = per_minute("program", "recorder") + per_minute("program", "wine")
-        lines.append(("recording_cost_program_with_wineserver_cpu", total, "the program's process and wineserver; "
-                      "target <= 4.0"))
+        program = total("program", ("recorder", "wine"))
+        lines.append(("recording_cost_program_with_wineserver_cpu", program,
+                      "the program's process and wineserver; target <= 4.0"))
         if "bare" in results:
-            floor = per_minute("bare", "recorder") + per_minute("bare", "wine")
-            lines.append(("recording_cost_program_vs_bare_ratio", total / floor,
-                          "ratio: program + wineserver against the bare loop's, same run; target <= 1.5"))
+            lines.append(("recording_cost_program_vs_bare_ratio",
+                          [p / b for p, b in zip(program, total("bare", ("recorder", "wine")))],
+                          "program + wineserver against the bare loop's, same repeat; target <= 1.5"))
         if "native" in results:
-            whole = {side: sum(per_minute(side, name) for name in ("recorder", "wine", "sound", "x")
-                               if side != "native" or name != "wine") for side in ("program", "native")}
-            lines.append(("recording_cost_program_vs_native_ratio", whole["program"] / whole["native"],
-                          "ratio: all four processes of the program's recording against the native pipeline's "
-                          "with its sound and X server, same run"))
-    for name, value, how in lines:
-        unit = "ratio" if name.endswith("_ratio") else "s/min"
-        if unit == "ratio":
-            print(f"{name} {value:.2f} ratio ({how}; {note})")
-        else:
-            print(f"{name} {value:.3f} s/min (CPU s per recorded minute: {how}; {note})")
+            lines.append(("recording_cost_program_vs_native_ratio",
+                          [p / n for p, n in zip(total("program", ("recorder", "wine", "sound", "x")),
+                                                 total("native", ("recorder", "sound", "x")))],
+                          "the program's process, wineserver, sound and X server against the native "
+                          "pipeline's processes, sound and X server, same repeat"))
+    for name, values, what in lines:
+        values = sorted(values)
+        median = values[len(values) // 2] if len(values) % 2 else sum(values[len(values) // 2 - 1:][:2]) / 2
+        ratio = name.endswith("_ratio")
+        unit, decimals = ("ratio", 2) if ratio else ("s/min", 3)
+        what = what if ratio else f"CPU s per recorded minute: {what}"
+        spread = "quick: not a measurement" if quick else \
+            f"{values[0]:.{decimals}f} to {values[-1]:.{decimals}f} over {len(values)} repeats of {seconds:.0f} s"
+        print(f"{name} {median:.{decimals}f} {unit} ({what}; {spread})")
     sys.stdout.flush()
 
 
