@@ -8,6 +8,8 @@ const COLORREF CENTER_COLOR = RGB(128, 64, 0);
 const COLORREF LABEL_COLOR = RGB(255, 255, 0);
 const COLORREF DEVICE_NAME_COLOR = RGB(128, 255, 255);
 const COLORREF BORDER_COLOR = RGB(128, 64, 0);
+// Points handed to one Polyline: a stereo block of 2048 bytes has 512 samples a channel.
+const int WAVE_POINTS = 512;
 
 // A 16-bit sample, or an unsigned 8-bit one moved to the same scale around 0.
 int SampleAt(const BYTE* pSamples, DWORD i, WORD wBitsPerSample)
@@ -117,6 +119,9 @@ void CWaveView::DrawBlock(CDC* pDC, const BYTE* pLeft, const BYTE* pRight, DWORD
         DrawBandSamples(pDC, GetChannelRect(FALSE), pRight, nSamples, wBitsPerSample);
 }
 
+// One Polyline per chunk of points rather than a LineTo per sample: the same pixels (each
+// segment leaves out its end point, which starts the next) in a GDI call per chunk, which under
+// Wine costs the same as one LineTo.
 void CWaveView::DrawBandSamples(CDC* pDC, const CRect& rcBand, const BYTE* pSamples, DWORD nSamples,
                                 WORD wBitsPerSample)
 {
@@ -125,9 +130,18 @@ void CWaveView::DrawBandSamples(CDC* pDC, const CRect& rcBand, const BYTE* pSamp
     auto y = [&](DWORD i) { return yc + SampleAt(pSamples, i, wBitsPerSample) * h / 65535; };
     const float step = static_cast<float>(rcBand.Width()) / static_cast<float>(nSamples);
     float x = 0;
-    pDC->MoveTo(0, y(0));
+    POINT points[WAVE_POINTS];
+    points[0] = POINT{0, y(0)};
+    int nPoints = 1;
     for (DWORD i = 1; i < nSamples; ++i) {
         x += step;
-        pDC->LineTo(static_cast<int>(x), y(i));
+        points[nPoints++] = POINT{static_cast<int>(x), y(i)};
+        if (nPoints == WAVE_POINTS) {
+            ::Polyline(*pDC, points, nPoints);
+            points[0] = points[nPoints - 1];
+            nPoints = 1;
+        }
     }
+    if (nPoints > 1)
+        ::Polyline(*pDC, points, nPoints);
 }
