@@ -1,5 +1,5 @@
 // CAudioServices, CWinmmServices: the seam through which the engine and the mixer control
-// reach WinMM's wave, mixer and RIFF file functions, the files of the WAV unit and the buffer
+// reach WinMM's wave and mixer functions, the files of the WAV and MP3 outputs and the buffer
 // memory, and Windows behind it. The program uses Windows itself; tests install, with
 // SetAudioServices, services that make a chosen call fail.
 #pragma once

@@ -1,5 +1,5 @@
 // COutput: one output file of a recording as the engine sees it: blocks appended as they are
-// captured, then finished. CWaveOutput and CMp3Output are the two kinds.
+// captured, then finished. CWaveWriter and CMp3Output are the two kinds.
 #pragma once
 #include "framework/Afx.h"
 
