@@ -54,6 +54,7 @@ trap 'kill $(cat "$out/restarted.pids" 2>/dev/null) 2>/dev/null; session_stop' E
 # the server runs its stream dry: its trace says when, and that is the source's loss too.
 WINEDEBUG=-all,trace+winmm,trace+pulse,warn+pulse,+timestamp "$here/../../scripts/wine-exec" "$exe" "Z:${out//\//\\}" "$out" "$@" >"$out/run.log" 2>&1
 status=$?
+caught_up
 grep -v ':trace:\|:warn:pulse:' "$out/run.log"
 python3 "$here/../tools/wine_losses.py" "$out/run.log" >>"$out/underruns.log"
 

@@ -35,8 +35,19 @@ while len(chunk := sys.stdin.buffer.read(8820)) == 8820:
     now = [cmath.phase(c) for c in tone] if min(map(abs, tone)) > 1000 else None
     if now and last and max(abs((p - q + math.pi) % (2 * math.pi) - math.pi) for p, q in zip(now, last)) > 0.3:
         print(f"{at:.3f} monitor skipped", flush=True)
-    last = now' >>"$out/underruns.log" &
+    last = now
+    if n % 22050 == 0:
+        open(sys.argv[1], "w").write(f"{at:.3f}")' "$out/monitor.at" >>"$out/underruns.log" &
   SESSION_PIDS+=($!)
+}
+
+caught_up() { # waits (15 s at most) until the watcher has judged the monitor up to now
+  local now; now=$(date +%s.%N)
+  for _ in $(seq 150); do
+    python3 -c "import sys; sys.exit(float(open(sys.argv[1]).read() or 0) < float(sys.argv[2]))" "$out/monitor.at" "$now" \
+      2>/dev/null && return
+    sleep 0.1
+  done
 }
 
 heard() { # waits (10 s at most) until the sink's monitor carries sound
