@@ -49,6 +49,13 @@ void CWaveView::SetBkColor(COLORREF cr)
 {
     m_crBk = cr;
     m_brushBk.CreateSolidBrush(cr);
+    m_bBackDrawn = FALSE;
+}
+
+void CWaveView::SetDeviceName(const CString& strDevice)
+{
+    m_strDevice = strDevice;
+    m_bBackDrawn = FALSE;
 }
 
 CRect CWaveView::GetChannelRect(BOOL bLeft) const
@@ -107,9 +114,9 @@ void CWaveView::DrawBackground(CDC* pDC)
 void CWaveView::DrawBlock(CDC* pDC, const BYTE* pLeft, const BYTE* pRight, DWORD nSamples, WORD wBitsPerSample,
                           BOOL bDrawLeft, BOOL bDrawRight)
 {
-    if (!IsShown() || nSamples == 0)
+    if (!IsShown() || nSamples == 0 || !PrepareBackground(pDC))
         return;
-    DrawBackground(pDC);
+    pDC->BitBlt(0, 0, m_rcClient.Width(), m_rcClient.Height(), &m_dcBack, 0, 0, SRCCOPY);
     if (!m_penWave.GetSafeHandle())
         return;
     CSelectGuard pen(*pDC, m_penWave);
@@ -117,6 +124,23 @@ void CWaveView::DrawBlock(CDC* pDC, const BYTE* pLeft, const BYTE* pRight, DWORD
         DrawBandSamples(pDC, GetChannelRect(TRUE), pLeft, nSamples, wBitsPerSample);
     if (bDrawRight)
         DrawBandSamples(pDC, GetChannelRect(FALSE), pRight, nSamples, wBitsPerSample);
+}
+
+// The bitmap is made with the first block, compatible with the window's context.
+BOOL CWaveView::PrepareBackground(CDC* pWindowDC)
+{
+    if (!m_bmpBack.GetSafeHandle()) {
+        if (!m_dcBack.CreateCompatibleDC(pWindowDC) ||
+            !m_bmpBack.CreateCompatibleBitmap(*pWindowDC, m_rcClient.Width(), m_rcClient.Height()))
+            return FALSE;
+        m_dcBack.SelectObject(m_bmpBack);
+        m_bBackDrawn = FALSE;
+    }
+    if (!m_bBackDrawn) {
+        DrawBackground(&m_dcBack);
+        m_bBackDrawn = TRUE;
+    }
+    return TRUE;
 }
 
 // One Polyline per chunk of points rather than a LineTo per sample: the same pixels (each
