@@ -25,7 +25,6 @@ struct FailureRow {
 // One row per call that can fail, recording and playing; the nth call is one made while blocks
 // flow, or the only one. A call that fails for every buffer is said once.
 const FailureRow FAILURES[] = {
-    {"waveInOpen", MMSYSERR_ALLOCATED, 1, 1, false, "waveInOpen()"},
     {"waveInPrepareHeader", MMSYSERR_NOMEM, 2, 1, false, "AddInputBufferToQueue Failed"},
     {"waveInAddBuffer", MMSYSERR_ERROR, 30, -1, false, "waveInAddBuffer() failed"},
     {"waveInStart", MMSYSERR_ERROR, 1, 1, false, "waveInStart() failed"},

@@ -201,15 +201,18 @@ TEST_F(SkinFrame, SpoiledSkinsLeaveAWorkingWindow)
 }
 
 // Catches a frame drawn from the wrong state half or slice, a client area that ignores the
-// frame's thickness, and a caption that keeps its transparent corner.
-TEST_F(SkinFrame, FrameShowsTheStateHalvesAndCutsTransparentCorners)
+// frame's thickness, a caption that keeps its transparent corner; a push button drawn with the
+// wrong image for its state, one that reacts outside its shape or clicks although the user left
+// it before releasing; hit zones in the wrong order or place; caption buttons that show the
+// wrong cell, act on the press instead of the release, or leave the wrong state or place.
+TEST_F(SkinFrame, FramePushButtonHitZonesAndWindowStates)
 {
     folder.Write("theme.ini", Replace(THEME, "UsesTran=0", "UsesTran=1"));
     ASSERT_TRUE(Open());
     CRect client;
     GetClientRect(wnd, &client);
     EXPECT_EQ(CRect(0, 0, W - 4 - 3, H - 30 - 4), client);
-    for (BOOL active : {TRUE, FALSE}) {
+    for (BOOL active : {FALSE, TRUE}) {
         SendMessageA(wnd, WM_NCACTIVATE, active, 0);
         int half = active ? 0 : 1;
         EXPECT_EQ(Hex(LeftPixel(1 + 4 * half, 100 % 50)), Hex(Pixel(1, 100)));
@@ -225,14 +228,21 @@ TEST_F(SkinFrame, FrameShowsTheStateHalvesAndCutsTransparentCorners)
     EXPECT_FALSE(PtInRegion(region, 4, 0));
     EXPECT_TRUE(PtInRegion(region, 5, 0));
     DeleteObject(region);
-}
 
-// Catches hit zones in the wrong order or place (buttons, icon, borders, caption, client);
-// caption buttons that show the wrong cell, act on the press instead of the release, or leave
-// the window in the wrong state or place.
-TEST_F(SkinFrame, HitZonesCaptionButtonsAndWindowStates)
-{
-    ASSERT_TRUE(Open());
+    // Image k of the strip has red 40 k; its magenta corner is cut out of the button.
+    auto image = [this] { return GetRValue(WindowPixel(button.m_hWnd, 50, 10, true)) / 40; };
+    const struct { UINT msg; int x, y, image; } steps[] = {
+        {WM_MOUSEMOVE, 0, 0, 0}, {WM_MOUSEMOVE, 50, 0, 3}, {WM_LBUTTONDOWN, 50, 9, 1}, {WM_MOUSEMOVE, 150, 9, 3},
+        {WM_LBUTTONUP, 150, 9, 3}, {WM_LBUTTONDOWN, 50, 9, 1}, {WM_LBUTTONUP, 50, 9, 3}};
+    for (const auto& step : steps) {
+        SendMessageA(button.m_hWnd, step.msg, 0, MAKELPARAM(step.x, step.y));
+        EXPECT_EQ(step.image, image()) << step.msg << " at " << step.x;
+    }
+    EXPECT_EQ(std::vector<UINT>{BUTTON_ID}, g_received);
+    EnableWindow(button.m_hWnd, FALSE);
+    EXPECT_EQ(2, image());
+    g_received.clear();
+
     int cx = GetSystemMetrics(SM_CXSMICON);
     const struct { int x, y; UINT code; } hits[] = {
         {375, 10, HTCLOSE}, {345, 10, HTMAXBUTTON}, {315, 10, HTMINBUTTON}, {4, 5, HTSYSMENU}, {3 + cx, 6, HTSYSMENU},
@@ -253,13 +263,13 @@ TEST_F(SkinFrame, HitZonesCaptionButtonsAndWindowStates)
 
     CRect normal = Rect(), work;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    const struct { UINT msg; WPARAM wParam; int state; } steps[] = {
+    const struct { UINT msg; WPARAM wParam; int state; } states[] = {
         {WM_NCLBUTTONUP, HTMAXBUTTON, WINSTATE_MAXIMIZED}, {WM_NCLBUTTONUP, HTMAXBUTTON, WINSTATE_NORMAL},
         {WM_NCLBUTTONDBLCLK, HTCAPTION, WINSTATE_MAXIMIZED}, {WM_NCLBUTTONDBLCLK, HTCAPTION, WINSTATE_NORMAL},
         {WM_SYSCOMMAND, SC_MAXIMIZE, WINSTATE_MAXIMIZED}, {WM_NCLBUTTONUP, HTMINBUTTON, WINSTATE_MINIMIZED},
         {WM_SYSCOMMAND, SC_RESTORE, WINSTATE_MAXIMIZED}, {WM_COMMAND, SC_RESTORE, WINSTATE_NORMAL},
         {WM_COMMAND, SC_MINIMIZE, WINSTATE_MINIMIZED}, {WM_COMMAND, SC_RESTORE, WINSTATE_NORMAL}};
-    for (const auto& step : steps) {
+    for (const auto& step : states) {
         SendMessageA(wnd, step.msg, step.wParam, 0);
         EXPECT_EQ(step.state, skin.m_nWinState) << step.msg << " " << step.wParam;
         EXPECT_EQ(step.state == WINSTATE_MINIMIZED, IsIconic(wnd) != 0);
@@ -271,25 +281,6 @@ TEST_F(SkinFrame, HitZonesCaptionButtonsAndWindowStates)
     SendMessageA(wnd, WM_COMMAND, 0x0010, 0);
     SendMessageA(wnd, WM_NCLBUTTONUP, HTCLOSE, 0);
     EXPECT_EQ((std::vector<UINT>{WM_SYSCOMMAND, WM_CLOSE}), g_received);
-}
-
-// Catches a push button drawn with the wrong image for its state, one that reacts outside its
-// shape, and a click sent although the user left the button before releasing.
-TEST_F(SkinFrame, PushButtonLooksAndClicks)
-{
-    ASSERT_TRUE(Open());
-    // Image k of the strip has red 40 k; its magenta corner is cut out of the button.
-    auto image = [this] { return GetRValue(WindowPixel(button.m_hWnd, 50, 10, true)) / 40; };
-    const struct { UINT msg; int x, y, image; } steps[] = {
-        {WM_MOUSEMOVE, 0, 0, 0}, {WM_MOUSEMOVE, 50, 0, 3}, {WM_LBUTTONDOWN, 50, 9, 1}, {WM_MOUSEMOVE, 150, 9, 3},
-        {WM_LBUTTONUP, 150, 9, 3}, {WM_LBUTTONDOWN, 50, 9, 1}, {WM_LBUTTONUP, 50, 9, 3}};
-    for (const auto& step : steps) {
-        SendMessageA(button.m_hWnd, step.msg, 0, MAKELPARAM(step.x, step.y));
-        EXPECT_EQ(step.image, image()) << step.msg << " at " << step.x;
-    }
-    EXPECT_EQ(std::vector<UINT>{BUTTON_ID}, g_received);
-    EnableWindow(button.m_hWnd, FALSE);
-    EXPECT_EQ(2, image());
 }
 
 namespace {

@@ -1,6 +1,6 @@
 // The WAV unit on real files: what other programs write is read whole or refused with one
 // message, damaged headers are answered at once, the writer's bytes are exact and read back by
-// sox and by the reader, also at RIFF's 4 GiB limit and on long Chinese paths.
+// sox and by the reader, also at RIFF's 4 GiB limit.
 #include "WaveFile.h"
 #include "support/HostTools.h"
 #include "support/TestAudioServices.h"
@@ -12,25 +12,56 @@
 
 namespace {
 
-// Real files, except that a reader which keeps on reading is cut off: a loop fails, not hangs.
+// Real files, or `bytes` in memory; every read of those is logged. A reader that keeps on reading
+// is cut off: a loop fails, not hangs.
 class CBoundedReads : public CTestAudioServices {
 public:
     static constexpr int MAX_READS = 20000;
+    bool memory = false;
+    std::string bytes;
+    LONGLONG at = 0;
+    int reads = 0;
+    std::vector<LONGLONG> log;
+
+    HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, DWORD creation) override
+    {
+        return !memory ? CTestAudioServices::CreateFileA(name, access, share, creation)
+                       : (at = 0, reinterpret_cast<HANDLE>(0x5A5A));
+    }
     BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done) override
     {
-        return ++reads > MAX_READS ? *done = 0, FALSE : CTestAudioServices::ReadFile(file, buffer, count, done);
+        if (++reads > MAX_READS)
+            return *done = 0, FALSE;
+        if (!memory)
+            return CTestAudioServices::ReadFile(file, buffer, count, done);
+        *done = static_cast<DWORD>(std::min<LONGLONG>(count, std::max<LONGLONG>(0, bytes.size() - at)));
+        memcpy(buffer, bytes.data() + at, *done);
+        log.push_back(at);
+        at += *done;
+        return TRUE;
     }
-    int reads = 0;
+    // The reader only seeks from the start.
+    BOOL SetFilePointerEx(HANDLE file, LONGLONG offset, LONGLONG* position, DWORD from) override
+    {
+        return !memory ? CTestAudioServices::SetFilePointerEx(file, offset, position, from)
+                       : (*position = at = offset, offset >= 0);
+    }
+    BOOL GetFileSizeEx(HANDLE file, LONGLONG* size) override
+    {
+        return !memory ? CTestAudioServices::GetFileSizeEx(file, size) : (*size = bytes.size(), TRUE);
+    }
+    BOOL CloseHandle(HANDLE handle) override { return !memory ? CTestAudioServices::CloseHandle(handle) : TRUE; }
 };
 
 struct Reading {
     BOOL opened, readError;
     std::string message, bytes;
     double seconds;
+    size_t readsAtOpen; // logged reads of the header
 };
 
-// Opens and reads to the end in playback-sized blocks, timed.
-Reading ReadWhole(const std::string& path)
+// Opens and reads to the end, timed; stops once it was handed more than `limit` bytes.
+Reading ReadWhole(const std::string& path, const CBoundedReads& services, size_t limit = 1u << 30)
 {
     const auto start = std::chrono::steady_clock::now();
     Reading got{};
@@ -38,8 +69,9 @@ Reading ReadWhole(const std::string& path)
     CString strError;
     got.opened = reader.Open(path.c_str(), strError);
     got.message = strError.str();
-    BYTE block[4096];
-    for (DWORD cb = 1; got.opened && !got.readError && cb;) {
+    got.readsAtOpen = services.log.size();
+    BYTE block[1000];
+    for (DWORD cb = 1; got.opened && !got.readError && cb && got.bytes.size() <= limit;) {
         cb = sizeof block;
         got.readError = !reader.Read(block, &cb);
         got.bytes.append(reinterpret_cast<char*>(block), got.readError ? 0 : cb);
@@ -48,17 +80,13 @@ Reading ReadWhole(const std::string& path)
     return got;
 }
 
-struct CorpusRow {
-    const char* file;
-    const char* tool;
-    const char* message; // refused with this, or read whole and equal to sox's NAME.raw
-};
-
 const char* const REFUSED_FORMAT = "Error reading PCM wave format record";
 const char* const REFUSED_NO_DATA = "error reading data chunk";
 const char* const REFUSED_NOT_WAVE = "Error descending into file";
+const char* const REFUSED_NO_FMT = "Error descending in wave file";
 
-const CorpusRow CORPUS[] = {
+// Refused with `message`, or read whole and equal to sox's NAME.raw.
+const struct { const char* file; const char* tool; const char* message; } CORPUS[] = {
     {"sox_u8_mono.wav", "sox (odd data, pad byte)", nullptr},
     {"sox_u8_stereo.wav", "sox", nullptr},
     {"sox_s16_mono.wav", "sox", nullptr},
@@ -82,7 +110,7 @@ const CorpusRow CORPUS[] = {
     {"var_truncated_fmt.wav", "python: cut inside fmt", REFUSED_FORMAT},
     {"var_truncated_form.wav", "python: cut inside the RIFF header", REFUSED_NOT_WAVE},
     {"var_no_data.wav", "python: fmt, LIST, no data", REFUSED_NO_DATA},
-    {"var_no_fmt.wav", "python: LIST, data, no fmt", "Error descending in wave file"},
+    {"var_no_fmt.wav", "python: LIST, data, no fmt", REFUSED_NO_FMT},
     {"var_list_fffffff7.wav", "python: ffmpeg's LIST size 0xFFFFFFF7", REFUSED_NO_DATA},
     {"var_fmt_fffffff7.wav", "python: fmt size 0xFFFFFFF7", REFUSED_NO_DATA},
 };
@@ -105,10 +133,10 @@ const CHostDir& Corpus()
 TEST(WaveReader, ReadsWhatOtherProgramsWriteWholeAndRefusesTheRestWithOneMessage)
 {
     const CHostDir& dir = Corpus();
-    for (const CorpusRow& row : CORPUS) {
+    for (const auto& row : CORPUS) {
         SCOPED_TRACE(std::string(row.file) + ", by " + row.tool);
         CBoundedReads services;
-        const Reading got = ReadWhole(dir.File(row.file));
+        const Reading got = ReadWhole(dir.File(row.file), services);
         EXPECT_LT(got.seconds, ANSWER_BOUND_S);
         EXPECT_LT(services.reads, CBoundedReads::MAX_READS);
         EXPECT_FALSE(got.readError);
@@ -117,43 +145,15 @@ TEST(WaveReader, ReadsWhatOtherProgramsWriteWholeAndRefusesTheRestWithOneMessage
         if (!row.message) {
             const std::string samples = ReadFileBytes(dir.File(std::string(row.file, strlen(row.file) - 4) + ".raw"));
             EXPECT_NE(0u, samples.size());
-            EXPECT_EQ(samples.size(), got.bytes.size());
-            EXPECT_TRUE(samples == got.bytes) << "the samples differ from sox's";
+            EXPECT_TRUE(samples == got.bytes) << got.bytes.size() << " bytes read, sox's " << samples.size();
         }
     }
     // The last read of a file fails: an error, not the end of its data.
-    CTestAudioServices services;
-    ReadWhole(dir.File("sox_s16_stereo.wav"));
+    CBoundedReads services;
+    ReadWhole(dir.File("sox_s16_stereo.wav"), services);
     services.Fail("ReadFile", FALSE, services.Count("ReadFile"));
-    EXPECT_TRUE(ReadWhole(dir.File("sox_s16_stereo.wav")).readError);
+    EXPECT_TRUE(ReadWhole(dir.File("sox_s16_stereo.wav"), services).readError);
 }
-
-// The reader's file in memory: every read it makes is logged.
-class CMemoryFile : public CBoundedReads {
-public:
-    std::string bytes;
-    LONGLONG at = 0;
-    std::vector<std::pair<LONGLONG, DWORD>> log;
-
-    HANDLE CreateFileA(LPCSTR, DWORD, DWORD, DWORD) override { return at = 0, reinterpret_cast<HANDLE>(0x5A5A); }
-    BOOL ReadFile(HANDLE, void* buffer, DWORD count, DWORD* done) override
-    {
-        if (++reads > MAX_READS)
-            return *done = 0, FALSE;
-        *done = static_cast<DWORD>(std::min<LONGLONG>(count, std::max<LONGLONG>(0, bytes.size() - at)));
-        memcpy(buffer, bytes.data() + at, *done);
-        log.push_back({at, *done});
-        at += *done;
-        return TRUE;
-    }
-    // The reader only seeks from the start.
-    BOOL SetFilePointerEx(HANDLE, LONGLONG offset, LONGLONG* position, DWORD) override
-    {
-        return *position = at = offset, offset >= 0;
-    }
-    BOOL GetFileSizeEx(HANDLE, LONGLONG* size) override { return *size = bytes.size(), TRUE; }
-    BOOL CloseHandle(HANDLE) override { return TRUE; }
-};
 
 // Spoils a header as damaged and streamed files do: sizes of chunks set to 0, odd, huge or
 // pointing back at themselves, cut files, chunk ids swapped, random bytes.
@@ -179,58 +179,45 @@ void Mutate(std::string& file, std::mt19937& random)
 }
 
 // Catches: a chunk size that loops the walk, reads past the end of the file, samples handed over
-// from outside the data chunk or more than its size says, a message outside the five.
+// from outside the data chunk or more than its size says, a message outside the four.
 TEST(WaveReader, AnswersEverySpoiledHeaderAtOnceAndHandsOverOnlyItsData)
 {
     const CHostDir& dir = Corpus();
     std::vector<std::string> corpus;
-    for (const CorpusRow& row : CORPUS)
+    for (const auto& row : CORPUS)
         corpus.push_back(ReadFileBytes(dir.File(row.file)).substr(0, 8192));
-    const std::set<std::string> messages = {REFUSED_NOT_WAVE, "Error descending in wave file", REFUSED_FORMAT,
-                                            REFUSED_NO_DATA};
+    const std::set<std::string> messages = {REFUSED_NOT_WAVE, REFUSED_NO_FMT, REFUSED_FORMAT, REFUSED_NO_DATA};
     std::mt19937 random(20261209);
-    CMemoryFile file;
+    CBoundedReads file;
+    file.memory = true;
     for (int run = 0; run < 100000; ++run) {
         file.bytes = corpus[random() % corpus.size()];
         for (int n = 1 + random() % 3; n--;)
             Mutate(file.bytes, random);
         file.reads = 0;
         file.log.clear();
-        const auto start = std::chrono::steady_clock::now();
-        CWaveReader reader;
-        CString strError;
-        const BOOL bOpened = reader.Open("fuzz.wav", strError);
-        const size_t opening = file.log.size();
-        std::string handed;
-        BYTE block[1000];
-        for (DWORD cb = sizeof block; bOpened && reader.Read(block, &cb) && cb && handed.size() <= file.bytes.size();
-             cb = sizeof block)
-            handed.append(reinterpret_cast<char*>(block), cb);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const Reading got = ReadWhole("fuzz.wav", file, file.bytes.size());
         const std::string what = "run " + std::to_string(run) + " (" + std::to_string(file.bytes.size()) + " bytes)";
-        ASSERT_LT(seconds, ANSWER_BOUND_S) << what;
+        ASSERT_LT(got.seconds, ANSWER_BOUND_S) << what;
         ASSERT_LT(file.reads, CBoundedReads::MAX_READS) << what;
-        ASSERT_TRUE(bOpened || messages.count(strError.str())) << what << ": " << strError.str();
-        if (handed.empty())
+        ASSERT_TRUE(got.opened || messages.count(got.message)) << what << ": " << got.message;
+        if (got.bytes.empty())
             continue;
         // What was handed over lies in one run from the start of a data chunk.
-        const LONGLONG data = file.log[opening].first;
+        const LONGLONG data = file.log[got.readsAtOpen];
         ASSERT_GE(data, 20) << what;
         ASSERT_EQ("data", file.bytes.substr(data - 8, 4)) << what;
         DWORD size = 0;
         memcpy(&size, &file.bytes[data - 4], 4);
-        ASSERT_LE(static_cast<LONGLONG>(handed.size()), static_cast<LONGLONG>(file.bytes.size()) - data) << what;
+        ASSERT_LE(static_cast<LONGLONG>(got.bytes.size()), static_cast<LONGLONG>(file.bytes.size()) - data) << what;
         if (size != 0 && size != 0xFFFFFFFF) {
-            ASSERT_LE(handed.size(), size) << what;
+            ASSERT_LE(got.bytes.size(), size) << what;
         }
-        ASSERT_TRUE(file.bytes.compare(data, handed.size(), handed) == 0) << what;
+        ASSERT_TRUE(file.bytes.compare(data, got.bytes.size(), got.bytes) == 0) << what;
     }
 }
 
-std::string Le(DWORD value, int bytes)
-{
-    return std::string(reinterpret_cast<const char*>(&value), bytes);
-}
+std::string Le(DWORD value, int bytes) { return std::string(reinterpret_cast<const char*>(&value), bytes); }
 
 // The header as we write it, field by field.
 std::string Header(WORD channels, DWORD rate, WORD bits, DWORD data)
@@ -246,37 +233,21 @@ WAVEFORMATEX Format(WORD channels, DWORD rate, WORD bits)
     return WAVEFORMATEX{WAVE_FORMAT_PCM, channels, rate, rate * align, align, bits, 0};
 }
 
-// A scratch folder that takes its subfolders with it.
-struct CTreeDir : CHostDir {
-    ~CTreeDir() { RunHost(*this, "rm -rf -- */"); }
-};
-
-struct WriterRow {
-    WORD channels, bits;
-    DWORD rate;
-    std::vector<DWORD> blocks;
-    size_t pathLength; // put the file at a Chinese path this long, or beside the test
-};
-
-const WriterRow WRITES[] = {
-    {1, 8, 11025, {1001}, 0},
-    {2, 8, 22050, {7, 993, 1000}, 0},
-    {1, 16, 22050, {4410, 2, 0, 9000}, 0},
-    {2, 16, 44100, {3, 17641, 4}, 0},
-    {1, 8, 22050, {3, 30000}, MAX_PATH - 1},
-};
-
 // Catches: a header field wrong or the 16-byte format chunk, a missing pad byte or one counted in
-// the data size, sizes from a wrong count, bytes lost between blocks, and (on the long Chinese
-// path) a file name cut to mmio's 128 bytes.
+// the data size, sizes from a wrong count, bytes lost between blocks, and (on a Chinese path of
+// MAX_PATH - 1 bytes) a file name cut short.
 TEST(WaveWriter, WritesTheLayoutByteForByteAndSoxAndTheReaderReadItBack)
 {
+    const struct { WORD channels, bits; DWORD rate; std::vector<DWORD> blocks; bool deep = false; } rows[] = {
+        {1, 8, 11025, {1001}}, {2, 8, 22050, {7, 993, 1000}}, {1, 16, 22050, {4410, 2, 0, 9000}},
+        {2, 16, 44100, {3, 17641, 4}}, {1, 8, 22050, {3, 30000}, true},
+    };
     const std::string name = "\\籠罩提示音.wav", folder = "\\录音文件籠中歌曲";
-    for (const WriterRow& row : WRITES) {
+    for (const auto& row : rows) {
         CTreeDir dir;
         std::string path = dir.WindowsPath();
-        // Folders named in Chinese, the last padded with x to make the path as long as asked.
-        for (size_t left; row.pathLength && (left = row.pathLength - path.size() - name.size()) > 0;) {
+        // Folders named in Chinese, the last padded with x to make the path as long as Windows takes.
+        for (size_t left; row.deep && (left = MAX_PATH - 1 - path.size() - name.size()) > 0;) {
             path += left >= 2 * folder.size() ? folder : folder + std::string(left - folder.size(), 'x');
             CreateDirectoryA(path.c_str(), nullptr);
         }
@@ -287,15 +258,14 @@ TEST(WaveWriter, WritesTheLayoutByteForByteAndSoxAndTheReaderReadItBack)
         {
             CWaveWriter writer;
             ASSERT_TRUE(writer.Open(path.c_str(), Format(row.channels, row.rate, row.bits)));
+            CString strError;
             for (DWORD cb : row.blocks) {
                 std::string block(cb, '\0');
                 for (char& c : block)
                     c = static_cast<char>(random());
-                CString strError;
                 EXPECT_TRUE(writer.Append(reinterpret_cast<const BYTE*>(block.data()), cb, strError)) << strError;
                 samples += block;
             }
-            CString strError;
             EXPECT_TRUE(writer.Finish(strError)) << strError;
         }
         const DWORD data = static_cast<DWORD>(samples.size());
@@ -303,13 +273,13 @@ TEST(WaveWriter, WritesTheLayoutByteForByteAndSoxAndTheReaderReadItBack)
         const std::string written = ReadFileBytes(path);
         EXPECT_EQ(expected.substr(0, 46), written.substr(0, 46)) << "the header";
         EXPECT_TRUE(expected == written) << written.size() << " bytes written, " << expected.size() << " expected";
-
         ASSERT_TRUE(CopyFileA(path.c_str(), dir.File("rt.wav").c_str(), FALSE));
         std::string out;
-        EXPECT_EQ(0, RunHost(dir, row.bits == 8 ? "sox rt.wav -t raw -e unsigned-integer -b 8 rt.raw"
-                                               : "sox rt.wav -t raw -e signed-integer -b 16 rt.raw", &out)) << out;
+        EXPECT_EQ(0, RunHost(dir, std::string("sox rt.wav -t raw -e ") + (row.bits == 8 ? "unsigned" : "signed") +
+                                      "-integer -b " + std::to_string(row.bits) + " rt.raw", &out)) << out;
         EXPECT_TRUE(samples == ReadFileBytes(dir.File("rt.raw"))) << "sox reads other samples";
-        const Reading back = ReadWhole(path);
+        CBoundedReads services;
+        const Reading back = ReadWhole(path, services);
         EXPECT_TRUE(back.opened && samples == back.bytes) << back.message << ": the reader hands over other samples";
     }
 }

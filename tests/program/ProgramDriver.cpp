@@ -2,6 +2,7 @@
 #include "res/resource.h"
 #include "support/HostTools.h"
 #include <tlhelp32.h>
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -29,11 +30,8 @@ HWND PollForWindow(DWORD processId, HWND owner, const char* caption, DWORD timeo
     return search.found;
 }
 
-void EndProcess(HANDLE process)
-{
-    TerminateProcess(process, 1); // fails harmlessly when it has ended already
-    WaitForSingleObject(process, 5000);
-}
+// TerminateProcess fails harmlessly when it has ended already.
+void EndProcess(HANDLE process) { TerminateProcess(process, 1), WaitForSingleObject(process, 5000); }
 
 // A program left running by a failed test would hold the devices and the output files.
 void EndLeftoverInstances()
@@ -50,6 +48,22 @@ void EndLeftoverInstances()
     CloseHandle(snapshot);
 }
 
+// Row by row from the top.
+std::vector<COLORREF> BitmapPixels(HBITMAP bitmap)
+{
+    BITMAP bm{};
+    GetObject(bitmap, sizeof bm, &bm);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<COLORREF> pixels(static_cast<size_t>(bm.bmWidth) * bm.bmHeight);
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, bm.bmHeight, pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    for (COLORREF& pixel : pixels) // 0x00RRGGBB in the DIB
+        pixel = RGB(GetBValue(pixel), GetGValue(pixel), GetRValue(pixel));
+    return pixels;
+}
+
 // Every colour of one of the skin's images, as the screen shows it.
 std::set<COLORREF> SkinColours(const char* image)
 {
@@ -60,12 +74,9 @@ std::set<COLORREF> SkinColours(const char* image)
     return std::set<COLORREF>(pixels.begin(), pixels.end());
 }
 
-// The share of `pixels` whose colour is one of `colours`.
 double ShareOf(const std::vector<COLORREF>& pixels, const std::set<COLORREF>& colours)
 {
-    size_t n = 0;
-    for (COLORREF pixel : pixels)
-        n += colours.count(pixel);
+    const auto n = std::count_if(pixels.begin(), pixels.end(), [&](COLORREF c) { return colours.count(c) > 0; });
     return pixels.empty() ? 0 : static_cast<double>(n) / pixels.size();
 }
 
@@ -116,13 +127,6 @@ bool CProgramDriver::Responds(DWORD timeoutMs) const
     return SendMessageTimeoutA(m_hDialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
 }
 
-std::string CProgramDriver::ControlText(int id) const
-{
-    char text[256] = "";
-    GetWindowTextA(GetDlgItem(m_hDialog, id), text, sizeof text);
-    return text;
-}
-
 void CProgramDriver::Click(int id) const
 {
     DWORD_PTR result = 0;
@@ -168,6 +172,8 @@ bool CProgramDriver::Play(const std::string& folder, const std::string& name) co
 
 void CProgramDriver::Close(CloseBy how) const
 {
+    if (how == CloseBy::Kill)
+        return (void)TerminateProcess(m_process.hProcess, 9);
     SetForegroundWindow(m_hDialog);
     PumpUntil([&] { return GetForegroundWindow() == m_hDialog; }, 2000);
     if (how == CloseBy::Escape) {
@@ -205,21 +211,6 @@ std::vector<std::string> CProgramDriver::DismissBoxes(DWORD quietMs) const
         PumpUntil([&] { return !IsWindow(box); });
     }
     return texts;
-}
-
-std::vector<COLORREF> BitmapPixels(HBITMAP bitmap)
-{
-    BITMAP bm{};
-    GetObject(bitmap, sizeof bm, &bm);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<COLORREF> pixels(static_cast<size_t>(bm.bmWidth) * bm.bmHeight);
-    HDC screen = GetDC(nullptr);
-    GetDIBits(screen, bitmap, 0, bm.bmHeight, pixels.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    for (COLORREF& pixel : pixels) // 0x00RRGGBB in the DIB
-        pixel = RGB(GetBValue(pixel), GetGValue(pixel), GetRValue(pixel));
-    return pixels;
 }
 
 std::vector<COLORREF> CProgramDriver::Pixels(int id, RECT* where) const

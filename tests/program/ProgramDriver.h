@@ -5,27 +5,21 @@
 #include <string>
 #include <vector>
 
-enum class CloseBy { Escape, CloseButton, AltF4 };
+enum class CloseBy { Escape, CloseButton, AltF4, Kill };
 
 // Where the build lays out the program as a Windows user unzips it.
 inline std::string InstallFolder() { return KORVALIN_DIST_DIR; }
-
-// A bitmap's pixels row by row from the top, as COLORREFs.
-std::vector<COLORREF> BitmapPixels(HBITMAP bitmap);
 
 class CProgramDriver {
 public:
     CProgramDriver() = default;
     CProgramDriver(const CProgramDriver&) = delete;
     CProgramDriver& operator=(const CProgramDriver&) = delete;
-    // Ends the program if a test left it running.
-    ~CProgramDriver();
+    ~CProgramDriver(); // ends the program if a test left it running
 
     // Starts the program in `folder`, its install folder unless given, once any instance a
     // failed test left has ended.
     bool Start(const std::string& folder = InstallFolder());
-    // Ends it at once, as kill -9 would: nothing of it runs any more.
-    void Kill() const { TerminateProcess(m_process.hProcess, 9); }
     // The main dialog, once it is visible; null if it never showed.
     HWND MainDialog() const { return m_hDialog; }
     // A visible top-level window with this caption owned by the main dialog, waiting up to timeoutMs.
@@ -34,7 +28,6 @@ public:
     bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
     // Whether the dialog answers a message within timeoutMs.
     bool Responds(DWORD timeoutMs = 3000) const;
-    std::string ControlText(int id) const;
 
     // A click on a control, handled by the time this returns (or after a modal box opened).
     void Click(int id) const;
@@ -47,7 +40,7 @@ public:
     bool Open(const std::string& folder, const std::string& name) const;
     // Opens a file and waits until it plays (Record goes off).
     bool Play(const std::string& folder, const std::string& name) const;
-    // Closes the window with the keyboard or the mouse, as a user would.
+    // Closes the window with the keyboard or the mouse, as a user would, or ends the process at once.
     void Close(CloseBy how) const;
     // Answers every message box that shows until none has come for quietMs; their texts in order.
     std::vector<std::string> DismissBoxes(DWORD quietMs) const;

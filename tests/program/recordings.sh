@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
 # A sound server of its own (one case kills it) set up as a laptop with a webcam's microphone:
-# two null sinks and four inputs, the sinks' monitors, korvalin_swapped (korvalin_out's monitor
-# with left and right swapped, a microphone told apart from it) and the silent korvalin_mute.
-# korvalin_out plays 440 Hz left and 660 Hz right from a desktop music player's long buffers,
-# which logs any underrun (the source's silence, not the recorder's). recording_tests.exe
-# clicks through the real program and lists what each case's files must hold; check_audio.py
-# reads them as a player would. Exits 77 when a case was skipped.
+# two null sinks and more inputs than outputs: the monitors, korvalin_swapped (korvalin_out's
+# monitor with left and right swapped) and the silent korvalin_mute. korvalin_out plays 440 Hz
+# left and 660 Hz right from a desktop player's long buffers, logging any underrun.
+# recording_tests.exe clicks through the real program and lists what each case's files must
+# hold; check_audio.py reads them as a player would. Exits 77 when a case was skipped.
 # Usage: recordings.sh RECORDING_TESTS_EXE OUTPUT_FOLDER [gtest arguments]
 set -uo pipefail
 exe=$1 out=$2 && shift 2
@@ -31,9 +30,7 @@ play korvalin_out "$out/tone.wav"
 watch_monitor
 heard
 # A case that killed the server starts it again, on the same sockets, with its tone and its
-# watchers: bash restart-audio.sh. What that starts is stopped with the rest.
-# It runs from a test's scratch folder, which is gone once it returns: what it leaves running
-# must not stand there.
+# watchers: bash restart-audio.sh (from the output folder: the test's scratch folder goes away).
 cat >"$out/restart-audio.sh" <<EOF
 cd "$out"
 export XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR PULSE_RUNTIME_PATH=$PULSE_RUNTIME_PATH PULSE_SERVER=$PULSE_SERVER

@@ -11,12 +11,10 @@ play() { # sink file: plays it as a desktop player does, with the server's long 
 }
 
 # What another program hears on the sink's monitor: silence or a skip the server leaves there
-# (PipeWire drops a few ms of every monitor stream now and then on a busy machine, at times in
-# one channel only) is the source's, not the recorder's. 100 ms windows hold whole cycles of
-# both test tones, so their phases stay put unless the stream skips. It asks for no short
-# latency, which would keep the sink's buffers short for every stream as no desktop does (with
-# the player's long ones, Wine's capture of the monitor has lost most of a recording): the
-# sound comes in bursts, so its times are the samples' own count from the earliest arrival.
+# (PipeWire drops a few ms of every monitor stream now and then, at times in one channel) is the
+# source's. 100 ms windows hold whole cycles of both tones: their phases stay put unless the
+# stream skips. No short latency, which would keep the sink's buffers short as no desktop does:
+# the sound comes in bursts, so its times are the samples' own count from the earliest arrival.
 watch_monitor() {
   parec -d korvalin_out.monitor --raw --format=s16le --channels=2 --rate=22050 2>/dev/null |
     python3 -c 'import array, cmath, math, re, sys, time

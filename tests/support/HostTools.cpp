@@ -29,6 +29,11 @@ CHostDir::~CHostDir()
     RemoveDirectoryA(m_windows.c_str());
 }
 
+CTreeDir::~CTreeDir()
+{
+    RunHost(*this, "rm -rf -- */");
+}
+
 std::string CHostDir::Write(const std::string& name, const std::string& bytes) const
 {
     std::ofstream(File(name), std::ios::binary) << bytes;

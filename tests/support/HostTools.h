@@ -1,6 +1,5 @@
-// Helpers for tests that check files with the host's own tools (sox, mpg123): CHostDir, a
-// scratch folder both sides can reach, and RunHost, which runs a shell command on the host;
-// and the one wait for a condition.
+// CHostDir, a scratch folder that Windows and the host's tools (sox, mpg123) both reach; RunHost,
+// a shell command on the host; and the one wait for a condition.
 #pragma once
 #include <windows.h>
 #include <string>
@@ -27,6 +26,11 @@ public:
 private:
     std::string m_unix;
     std::string m_windows;
+};
+
+// A scratch folder that takes its subfolders with it.
+struct CTreeDir : CHostDir {
+    ~CTreeDir();
 };
 
 // Runs `command` with /bin/sh in `dir` and waits for it (at most `timeoutMs`). Returns the

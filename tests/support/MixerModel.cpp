@@ -24,16 +24,11 @@ MMRESULT CMixerModel::waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATE
 
 MMRESULT CMixerModel::waveInClose(HWAVEIN handle)
 {
-    SCRIPTED("waveInClose");
     const UINT_PTR device = reinterpret_cast<UINT_PTR>(handle) - WAVEIN_HANDLES;
     return device < devices.size() ? MMSYSERR_NOERROR : CWinmmServices::waveInClose(handle);
 }
 
-UINT CMixerModel::mixerGetNumDevs()
-{
-    SCRIPTED("mixerGetNumDevs");
-    return static_cast<UINT>(devices.size());
-}
+UINT CMixerModel::mixerGetNumDevs() { SCRIPTED("mixerGetNumDevs"); return static_cast<UINT>(devices.size()); }
 
 // The mixer of a wave-input device is the model's device of the same index.
 MMRESULT CMixerModel::mixerGetID(HMIXEROBJ object, UINT* id, DWORD)
@@ -96,18 +91,6 @@ MMRESULT CMixerModel::mixerGetLineControlsA(HMIXEROBJ object, MIXERLINECONTROLSA
         record.Bounds.dwMaximum = control.maximum;
     }
     return filled ? MMSYSERR_NOERROR : MIXERR_INVALCONTROL;
-}
-
-MMRESULT CMixerModel::mixerGetControlDetailsA(HMIXEROBJ object, MIXERCONTROLDETAILS* details, DWORD)
-{
-    SCRIPTED("mixerGetControlDetailsA");
-    return Details(object, details, false);
-}
-
-MMRESULT CMixerModel::mixerSetControlDetails(HMIXEROBJ object, MIXERCONTROLDETAILS* details, DWORD)
-{
-    SCRIPTED("mixerSetControlDetails");
-    return Details(object, details, true);
 }
 
 MMRESULT CMixerModel::Details(HMIXEROBJ object, MIXERCONTROLDETAILS* details, bool set)

@@ -1,8 +1,6 @@
 // CMixerModel: WinMM for everything but the mixer, which is data: per wave-input device its
-// recording destination (line 0) and source lines, each with its controls. Wine's mixer has
-// one source line; choosing between lines needs a card with several. The model's devices are
-// the capture devices the mixer code counts and opens to find their mixer, whatever
-// devices Wine has; a device opened to record is Wine's real one.
+// recording destination (line 0) and source lines, each with its controls (Wine's mixer has one
+// source line). A device opened to record is Wine's real one.
 #pragma once
 #include "support/TestAudioServices.h"
 #include <string>
@@ -59,8 +57,14 @@ public:
     MMRESULT mixerOpen(HMIXER* handle, UINT id, DWORD_PTR callback, DWORD_PTR instance, DWORD flags) override;
     MMRESULT mixerGetLineInfoA(HMIXEROBJ object, MIXERLINEA* line, DWORD flags) override;
     MMRESULT mixerGetLineControlsA(HMIXEROBJ object, MIXERLINECONTROLSA* controls, DWORD flags) override;
-    MMRESULT mixerGetControlDetailsA(HMIXEROBJ object, MIXERCONTROLDETAILS* details, DWORD flags) override;
-    MMRESULT mixerSetControlDetails(HMIXEROBJ object, MIXERCONTROLDETAILS* details, DWORD flags) override;
+    MMRESULT mixerGetControlDetailsA(HMIXEROBJ object, MIXERCONTROLDETAILS* details, DWORD) override
+    {
+        return Details(object, details, false);
+    }
+    MMRESULT mixerSetControlDetails(HMIXEROBJ object, MIXERCONTROLDETAILS* details, DWORD) override
+    {
+        return Details(object, details, true);
+    }
 
 private:
     // A line id is the line's place in its device times 256; a control id adds the control's place.

@@ -7,9 +7,8 @@
 #include <vector>
 
 // While alive, every message box is recorded and answered OK instead of shown; with `readMs`,
-// only after a modal loop of that long (or until `answerWhen` holds), as a user takes
-// time to read it, so that device messages run under it and a box raised inside another shows
-// as a second level in maxDepth.
+// only after a modal loop of that long (or until `answerWhen` holds), as a user reads it, so
+// device messages run under it and a box raised inside another shows in maxDepth.
 class CapturedMessageBoxes {
 public:
     explicit CapturedMessageBoxes(DWORD readMs = 0, std::function<bool()> answerWhen = nullptr);

@@ -1,17 +1,14 @@
 // CTestAudioServices: WinMM itself, installed as the services in use for as long as it lives,
 // except that a test can make the nth next call of one of the functions below return a chosen
-// result: the failures a real device or disk cannot be made to produce on demand. It also
-// watches the buffer memory: memory prepared on a device counts as held by it until that
-// device has closed, and freeing it before then is counted. A modelled mixer derives from it
-// and answers the mixer calls.
+// result: the failures a real device or disk cannot be made to produce on demand. Memory
+// prepared on a device counts as held by it until that device has closed; freeing it before is counted.
 #pragma once
 #include "AudioServices.h"
 #include <map>
 #include <string>
 #include <vector>
 
-// The calls a test can make fail: result, name, parameters, arguments, and what to note of
-// the result.
+// The calls a test can make fail: result, name, parameters, arguments, what to note of the result.
 #define TEST_AUDIO_CALLS(X)                                                                                     \
     X(MMRESULT, waveInOpen, (HWAVEIN* h, UINT device, const WAVEFORMATEX* format, DWORD_PTR cb, DWORD_PTR user, \
                              DWORD flags), (h, device, format, cb, user, flags), )                            \
@@ -66,7 +63,6 @@ protected:
     bool Failing(const char* name, LONG_PTR* result);
 
 private:
-    // What a device was given, by the device.
     void Held(const void* device, const WAVEHDR* header, MMRESULT prepared);
     void Closed(const void* device, MMRESULT closed);
 

@@ -1,20 +1,15 @@
 #!/usr/bin/env python3
 # check_audio.py FILE CHANNELS TONES [options]: reads FILE as a player would (sox, mpg123) and
 # judges each 50 ms window: each channel holds its tones (comma between channels, + within one,
-# 0 for none judged, "silence" for none there) at an unbroken phase, so a block lost, doubled or zeroed anywhere fails. A silent
-# or skipping window passes only when the player logged an underrun, the monitor went silent or
-# skipped, or Wine's own trace says it lost sound then (--underruns LOG, with --started or
-# --ended TIME: the Unix time of the file's first sample or of its last), or, heard on the
-# monitor, when the test's own tone broke there too. Silence before the capture stream's first
-# sound is named and passes when it lasts under 0.1 s.
-#   --frames N|WAV     exactly N samples per channel (or as many as WAV holds)
-#   --seconds MIN MAX  a length between MIN and MAX seconds
-#   --rate R           samples per second (22050 unless given)
-#   --sizes            the WAV's RIFF and data sizes match its bytes
-#   --heard MIN [MAX]  a recording of the sink's monitor: the first tone heard for MIN to MAX
-#                      seconds, no hole
-# An MP3 must be Layer III, CBR 128 kbit/s, with frame sync first and an Info/Xing tag
-# (--partial: a stream cut off by a killed program or a full disk, whose tag was never written).
+# 0 for none judged, "silence" for none there) at an unbroken phase, so a block lost, doubled or
+# zeroed anywhere fails, unless the source lost it: logged in --underruns LOG (the player, the
+# monitor watcher, Wine's trace) at the Unix time from --started or --ended (the file's first or
+# last sample), or, heard on the monitor, the test's own tone broken there too.
+#   --frames N|WAV  exactly N samples per channel (or as many as WAV holds)
+#   --seconds MIN MAX, --rate R (22050 unless given), --sizes (RIFF and data sizes match the bytes)
+#   --heard MIN [MAX]  a recording of the sink's monitor: the first tone heard that long, no hole
+# An MP3 must be Layer III, CBR 128 kbit/s, frame sync first and an Info/Xing tag (--partial: cut
+# off by a killed program or a full disk, its tag never written).
 import argparse, array, math, os, re, struct, subprocess, sys, tempfile
 
 
@@ -39,8 +34,7 @@ def decode(path, rate, partial=False):
 
 
 def fit(x, start, freqs, rate):
-    # Least squares of cos and sin at each frequency, phases counted from the file's start: the
-    # share of the window's energy each tone holds, and its phase.
+    # Least squares of cos and sin per frequency: each tone's share of the energy, and its phase.
     basis = [[g(2 * math.pi * f / rate * (start + n)) for n in range(len(x))] for f in freqs for g in (math.cos, math.sin)]
     k = len(basis)
     a = [[sum(u * v for u, v in zip(p, q)) for q in basis] + [sum(u * v for u, v in zip(p, x))] for p in basis]
@@ -55,8 +49,7 @@ def fit(x, start, freqs, rate):
 
 
 def silent_run(part):
-    # The null sink gives exact silence where the player ran dry, as would a recorder that wrote
-    # a block it never got: a run of 2 ms, which no tone has.
+    # Exact silence for 2 ms, which no tone has: a dry player, or a block the recorder never got.
     return re.search(rb"\x01{40}", bytes(abs(v) < 2 for v in part))
 
 
@@ -65,11 +58,9 @@ def phase_jump(now, before):  # the largest change of phase between two windows,
 
 
 def heard_on_monitor(parts, fits, energies):
-    # Heard on the sink's monitor, the test player's tone (every tone after the first) is the
-    # reference: a window where it loses level or phase, or falls silent for a moment, was broken
-    # by the server on its way to the monitor, whatever the program played. A program that skips
-    # or runs dry leaves it whole.
-    # Returns those windows, and the level the first tone (the program's) has while it plays.
+    # The test player's tones (all after the first) are the reference: a window where they lose
+    # level or phase was broken by the server, whatever the program played. Returns those
+    # windows, and the level of the first tone (the program's) while it plays.
     levels = [[share * energy for share in shares] for (shares, _), energy in zip(fits, energies)]
     median = lambda values: sorted(values)[len(values) // 2] if values else 1.0
     typical, garbled, last = median([sum(level[1:]) for level in levels]), set(), None
@@ -89,15 +80,13 @@ def judge(samples, channels, a, underruns):
     for ch, wanted in enumerate(a.tones.split(",")):
         hushed, wanted = wanted == "silence", "0" if wanted == "silence" else wanted
         freqs, x, last, toned, present = [float(f) for f in wanted.split("+")], samples[ch::channels], None, [], []
-        # A capture stream may open with a few ms of silence before its first sound (PipeWire's
-        # always does): windows are counted from that sound when it comes within 0.1 s.
+        # A capture stream may open with a few ms of silence (PipeWire's does): windows count from its first sound.
         loud = max(map(abs, x), default=0) / 10
         first = next((n for n, v in enumerate(x[:int(a.rate * 0.1)]) if abs(v) > loud), 0)
         first = first if first >= 40 else 0  # a tone's own start is never 2 ms that quiet
         if first:
             print(f"{a.file}: channel {ch} silent for the first {first / a.rate * 1000:.0f} ms of the capture stream")
-        # PipeWire's may instead open with a few ms that do not join what follows, or fall silent
-        # again for a few ms: inside the first block, so not a block the recorder lost.
+        # Or with a few ms that do not join what follows: inside the first block, not the recorder's.
         broken_at = lambda n: silent_run(x[n:n + size]) or sum(fit(x[n:n + size], n, freqs, a.rate)[0]) < 0.8
         if wanted != "0" and len(x) > first + 2 * size and broken_at(first) and not broken_at(first + size // 5):
             first += size // 5
@@ -109,8 +98,7 @@ def judge(samples, channels, a, underruns):
 
         def broken_at_source(w, what):  # names a window the source broke, the recorder excused
             at = (first + w * size) / a.rate
-            # A stereo recording's frames reach the file whole: one channel silent beside the
-            # other's sound is the source's (PipeWire silences one channel of a stream at times).
+            # Frames reach the file whole: one channel silent beside the other's sound is the source's.
             one = what == "silent" and a.heard is None and channels == 2 and not silent_run(
                 samples[1 - ch::channels][first + w * size:first + (w + 1) * size])
             if logged(at) or w in garbled or one:
@@ -127,9 +115,8 @@ def judge(samples, channels, a, underruns):
             if shares[0] >= 0.1:
                 present.append(w)  # heard, whole or not: how long it sounds is counted from these
             shares, phases = ([0.0], []) if silent else (shares, phases)
-            # Heard on the sink beside the test tone, the first tone must be there at its full
-            # level: a few ms of it lost hardly lower the window's fit. Its windows before and
-            # after the played sound are judged below, as holes or not.
+            # Heard on the monitor, the first tone must keep its full level: a few ms lost hardly
+            # lower the fit. Windows before and after the played sound are judged below.
             if silent or sum(shares) < 0.8 or shares[0] * energies[w] < 0.8 * playing:
                 last = None
                 if a.heard is None and not broken_at_source(w, "silent"):
@@ -174,8 +161,7 @@ def main():
     data = open(a.file, "rb").read()
     riff, size = struct.unpack_from("<I", data, 4)[0], struct.unpack_from("<I", data, 42)[0]
     log = open(a.underruns).readlines() if a.underruns and os.path.exists(a.underruns) else []
-    # Heard on the monitor, the test's own tone tells where the player or the server broke the
-    # sound (heard_on_monitor); only Wine's losses, inside the program's stream, need its trace.
+    # Heard on the monitor, the test's tone tells the server's breaks; only Wine's need its trace.
     losses = r"late by|ran dry" if a.heard is not None else r"underrun|silent|skipped|late by|ran dry"
     underruns = [float(line.split()[0]) for line in log if re.search(losses, line, re.I)]
     low, high = a.seconds or (0, 1e9)
